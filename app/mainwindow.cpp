@@ -1,0 +1,261 @@
+#include "mainwindow.h"
+
+#include "mainwindowform.h"
+#include "serialerror.h"
+#include "serialthread.h"
+#include "setpoint.h"
+#include "statusdecode.h"
+#include "variant.h"
+
+#include <QDebug>
+#include <QSerialPort>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+constexpr int kRefreshIntervalMs = 500;
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent),
+      ui(new MainWindowForm),
+      serialPort(nullptr),
+      portName(QStringLiteral("COM1")),
+      serialWorker(nullptr),
+      refreshTimer(nullptr),
+      timerStopped(0),
+      statusFlags(laser::PumpSupplyNormal | laser::TecLocked),
+      triggerReadback(0),
+      temperatureReadback(0),
+      currentReadback(0.0),
+      ifreqSetting(variant::kFreqInitialSteps),
+      temperatureSetting(setpoint::kTemperatureByte),
+      pwSetting(20.0),
+      currentSetting(0.0),
+      triggerMode(false),
+      calibSlope(4, 0.0),
+      calibIntercept(4, 0.0),
+      calibX(laser::calibrationDegrees()),
+      calibY(laser::calibrationCodes())
+{
+    // The form sets its values before it binds the slots, so building it runs none.
+    ui->setupUi(this);
+
+    ui->button_close->setEnabled(false);
+    ui->start_button->setEnabled(false);
+    ui->stop_button->setEnabled(false);
+    ui->button_current_in->setEnabled(false);
+    ui->button_touchOff->setEnabled(false);
+
+    computeCalibration();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    ui = nullptr;
+    releaseConnection();
+}
+
+// --- Port connection and refresh timer ---
+
+void MainWindow::on_portnun_edit_selectionChanged()
+{
+}
+
+void MainWindow::on_portnun_edit_textChanged(const QString &arg1)
+{
+    portName = arg1;
+}
+
+void MainWindow::on_portopen_button_clicked()
+{
+    releaseConnection();
+
+    serialPort = new QSerialPort;
+    serialPort->setPortName(portName);
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        ui->edit_message->setText(QStringLiteral("串口打开失败"));
+        return;
+    }
+    serialPort->setBaudRate(115200, QSerialPort::AllDirections);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    ui->edit_message->setText(QStringLiteral("串口打开成功"));
+
+    // A pulled cable shows up only as a port error; Qt keeps reporting it and
+    // accepting writes until the port is closed.
+    connect(serialPort, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (!laser::endsLink(error) || !serialPort || !serialPort->isOpen())
+            return;
+        endConnection();
+        ui->edit_message->setText(QStringLiteral("串口连接已断开"));
+    });
+
+    serialWorker = new serialThread(serialPort);
+    connect(serialWorker, SIGNAL(sendData(QByteArray)), this, SLOT(receiveData(QByteArray)),
+            Qt::QueuedConnection);
+    serialWorker->start(QThread::InheritPriority);
+
+    refreshTimer = new QTimer(this);
+    refreshTimer->start(kRefreshIntervalMs);
+    connect(refreshTimer, SIGNAL(timeout()), this, SLOT(onTimerOut()));
+
+    ui->portopen_button->setEnabled(false);
+    ui->button_close->setEnabled(true);
+    ui->stop_button->setEnabled(true);
+    ui->button_current_in->setEnabled(true);
+    ui->button_touchOff->setEnabled(true);
+}
+
+void MainWindow::on_stop_button_clicked()
+{
+    if (!refreshTimer)
+        return;
+    refreshTimer->stop();
+    timerStopped = 1;
+    ui->start_button->setEnabled(true);
+    ui->stop_button->setEnabled(false);
+    ui->edit_message->setText(QStringLiteral("定时器关闭成功"));
+}
+
+void MainWindow::on_start_button_clicked()
+{
+    if (!refreshTimer)
+        return;
+    if (timerStopped == 0) {
+        ui->edit_message->setText(QStringLiteral("定时器启动失败"));
+        return;
+    }
+    refreshTimer->start();
+    timerStopped = 0;
+    ui->start_button->setEnabled(false);
+    ui->stop_button->setEnabled(true);
+    ui->edit_message->setText(QStringLiteral("定时器启动成功"));
+}
+
+void MainWindow::on_button_close_clicked()
+{
+    if (!serialPort || !serialWorker)
+        return;
+    endConnection();
+    ui->edit_message->setText(QStringLiteral("串口关闭成功"));
+}
+
+void MainWindow::endConnection()
+{
+    if (refreshTimer)
+        refreshTimer->stop();
+    if (serialWorker)
+        serialWorker->quit();
+    if (serialPort)
+        serialPort->close();
+
+    ui->portopen_button->setEnabled(true);
+    ui->button_close->setEnabled(false);
+    ui->start_button->setEnabled(false);
+    ui->stop_button->setEnabled(false);
+    ui->button_current_in->setEnabled(false);
+    ui->button_touchOff->setEnabled(true);
+}
+
+void MainWindow::releaseConnection()
+{
+    delete refreshTimer;
+    refreshTimer = nullptr;
+    if (serialWorker) {
+        // Its thread only makes one connection, so this returns at once.
+        serialWorker->wait();
+        delete serialWorker;
+        serialWorker = nullptr;
+    }
+    delete serialPort;
+    serialPort = nullptr;
+}
+
+// --- Setpoints and command sending ---
+
+void MainWindow::on_edit_current_in_textChanged(const QString &arg1)
+{
+    const setpoint::Typed typed = setpoint::fromDecimalText(
+        arg1, setpoint::kCurrentStepsPerAmp, ui->scroll_current->minimum(), ui->scroll_current->maximum());
+    currentSetting = typed.member;
+    ui->scroll_current->setValue(typed.position);
+    if (typed.clamped)
+        ui->edit_current_in->setText(setpoint::decimalText(typed.position, setpoint::kCurrentStepsPerAmp));
+}
+
+void MainWindow::on_scroll_current_valueChanged(int value)
+{
+    currentSetting = value;
+    ui->edit_current_in->setText(setpoint::decimalText(value, setpoint::kCurrentStepsPerAmp));
+}
+
+void MainWindow::on_edit_pw_in_textChanged(const QString &arg1)
+{
+    const setpoint::Typed typed = setpoint::fromDecimalText(
+        arg1, setpoint::kPulseStepsPerNs, ui->scroll_pw->minimum(), ui->scroll_pw->maximum());
+    pwSetting = typed.member;
+    qDebug("%f", pwSetting);
+    ui->scroll_pw->setValue(typed.position);
+    if (typed.clamped)
+        ui->edit_pw_in->setText(setpoint::decimalText(typed.position, setpoint::kPulseStepsPerNs));
+}
+
+void MainWindow::on_scroll_pw_valueChanged(int value)
+{
+    pwSetting = value;
+    ui->edit_pw_in->setText(setpoint::decimalText(value, setpoint::kPulseStepsPerNs));
+}
+
+void MainWindow::on_edit_ifreq_in_textChanged(const QString &arg1)
+{
+    const setpoint::Typed typed = setpoint::fromFrequencyText(
+        arg1, variant::kFreqStepKHz, ui->scroll_ifreq->minimum(), ui->scroll_ifreq->maximum());
+    ifreqSetting = typed.position;
+    ui->scroll_ifreq->setValue(typed.position);
+    if (typed.clamped)
+        ui->edit_ifreq_in->setText(setpoint::frequencyText(typed.position, variant::kFreqStepKHz));
+}
+
+void MainWindow::on_scroll_ifreq_valueChanged(int value)
+{
+    ifreqSetting = value;
+    ui->edit_ifreq_in->setText(setpoint::frequencyText(value, variant::kFreqStepKHz));
+}
+
+void MainWindow::on_comboBox_button_touchOff_currentIndexChanged(int index)
+{
+    if (index == 0)
+        triggerMode = false;
+    else if (index == 1)
+        triggerMode = true;
+}
+
+void MainWindow::on_button_current_in_clicked()
+{
+    qDebug() << "pw_in" << pwSetting << "ifreq_in" << ifreqSetting << "temperature_in"
+             << temperatureSetting << "current_in" << currentSetting;
+    if (setpoint::commandSteps(pwSetting) == 0) {
+        ui->edit_message->setText(QStringLiteral("tec,pw,can't be zero"));
+        return;
+    }
+    reportWrite(writeCommandFrame(setpoint::commandSteps(currentSetting), temperatureSetting, 0, 0,
+                                  setpoint::commandSteps(pwSetting), ifreqSetting));
+}
+
+void MainWindow::on_button_touchOff_clicked()
+{
+    const int current = setpoint::commandSteps(currentSetting);
+    const int pulseWidth = setpoint::commandSteps(pwSetting);
+    // The laser wants a short gap before a mode change.
+    QThread::msleep(1);
+    reportWrite(writeCommandFrame(current, temperatureSetting, 0, 0, pulseWidth, ifreqSetting));
+}
+
+void MainWindow::reportWrite(int result)
+{
+    ui->edit_message->setText(result == -1 ? QStringLiteral("数据写入失败")
+                                           : QStringLiteral("数据写入成功"));
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QString>
+
+#include <vector>
+
+class QSerialPort;
+class QTimer;
+class serialThread;
+
+namespace Ui {
+class MainWindow;
+}
+using MainWindowForm = Ui::MainWindow;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+private slots:
+    void onTimerOut();
+    void receiveData(QByteArray qa);
+    void on_portnun_edit_selectionChanged();
+    void on_portnun_edit_textChanged(const QString &arg1);
+    void on_portopen_button_clicked();
+    void on_stop_button_clicked();
+    void on_start_button_clicked();
+    void on_edit_current_in_textChanged(const QString &arg1);
+    void on_scroll_current_valueChanged(int value);
+    void on_edit_pw_in_textChanged(const QString &arg1);
+    void on_scroll_pw_valueChanged(int value);
+    void on_edit_ifreq_in_textChanged(const QString &arg1);
+    void on_scroll_ifreq_valueChanged(int value);
+    void on_button_current_in_clicked();
+    void on_button_close_clicked();
+    void on_button_touchOff_clicked();
+    void on_comboBox_button_touchOff_currentIndexChanged(int index);
+
+private:
+    // Command frame and status decoding (link/windowlink.cpp).
+    int writeCommandFrame(int current, int temperature, int unused1, int unused2,
+                          int pulseWidth, int frequency);
+    void decodeStatus(const QByteArray &payload);
+    void unpackPayload(const QByteArray &payload, std::vector<int> &target) const;
+    double currentFromCode(int code) const;
+    int temperatureFromCode(int code) const;
+    void computeCalibration();
+
+    // Ends the open connection: timer stopped, port closed, buttons as after Close.
+    void endConnection();
+    // Frees the port, worker and timer of the previous Open.
+    void releaseConnection();
+    void reportWrite(int result);
+
+    MainWindowForm *ui;
+    QSerialPort *serialPort;
+    QString portName;
+    serialThread *serialWorker;
+    QTimer *refreshTimer;
+    int timerStopped;
+    std::vector<int> statusBytes;
+    int statusFlags;
+    int triggerReadback;
+    int temperatureReadback;
+    double currentReadback;
+    int ifreqSetting;
+    int temperatureSetting;
+    double pwSetting;
+    double currentSetting;
+    bool triggerMode;
+    std::vector<double> calibSlope;
+    std::vector<double> calibIntercept;
+    std::vector<int> calibX;
+    std::vector<int> calibY;
+
+    friend struct MainWindowProbe;
+};

@@ -1,0 +1,28 @@
+#include "commandframe.h"
+
+namespace laser {
+
+namespace {
+char lowByte(int value)
+{
+    return static_cast<char>(static_cast<unsigned>(value) & 0xFFu);
+}
+} // namespace
+
+QByteArray encodeCommandFrame(bool externalTrigger, int current, int temperature,
+                              int pulseWidth, int frequency)
+{
+    QByteArray frame(kFrameSize, '\0');
+    frame[0] = static_cast<char>(0xA5);
+    frame[1] = static_cast<char>(0x5A);
+    frame[2] = externalTrigger ? 1 : 0;
+    frame[3] = lowByte(current);
+    frame[4] = lowByte(temperature);
+    frame[7] = lowByte(pulseWidth);
+    frame[8] = lowByte(frequency);
+    frame[11] = static_cast<char>(0xFA);
+    frame[12] = static_cast<char>(0xFB);
+    return frame;
+}
+
+} // namespace laser
