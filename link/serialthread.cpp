@@ -11,10 +11,15 @@ void serialThread::run()
 {
     // Both objects live on the GUI thread, so readyRead calls readData there.
     connect(port, SIGNAL(readyRead()), this, SLOT(readData()));
+    // Bytes that came in before the connection raised no readyRead we could
+    // see; without this read they would wait for the next frame.
+    QMetaObject::invokeMethod(this, "readData", Qt::QueuedConnection);
 }
 
 void serialThread::readData()
 {
+    if (!port->isOpen())
+        return;
     const QList<QByteArray> payloads = frames.feed(port->readAll());
     for (const QByteArray &payload : payloads)
         emit sendData(payload);
