@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "mainwindowform.h"
+#include "portcompleter.h"
 #include "serialerror.h"
 #include "serialthread.h"
 #include "setpoint.h"
@@ -48,6 +49,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui->button_touchOff->setEnabled(false);
 
     computeCalibration();
+
+    new PortCompleter(ui->portnun_edit);
 }
 
 MainWindow::~MainWindow()
@@ -76,6 +79,7 @@ void MainWindow::on_portopen_button_clicked()
     serialPort->setPortName(portName);
     if (!serialPort->open(QIODevice::ReadWrite)) {
         ui->edit_message->setText(QStringLiteral("串口打开失败"));
+        refreshPortList();
         return;
     }
     serialPort->setBaudRate(115200, QSerialPort::AllDirections);
@@ -158,6 +162,13 @@ void MainWindow::endConnection()
     ui->stop_button->setEnabled(false);
     ui->button_current_in->setEnabled(false);
     ui->button_touchOff->setEnabled(true);
+    refreshPortList();
+}
+
+void MainWindow::refreshPortList()
+{
+    if (auto *ports = qobject_cast<PortCompleter *>(ui->portnun_edit->completer()))
+        ports->refresh();
 }
 
 void MainWindow::releaseConnection()

@@ -57,6 +57,8 @@ private:
     // Frees the port, worker and timer of the previous Open.
     void releaseConnection();
     void reportWrite(int result);
+    // The operator may pick another port next; offer what is plugged in now.
+    void refreshPortList();
 
     MainWindowForm *ui;
     QSerialPort *serialPort;

@@ -2,8 +2,11 @@
 #include "probe.h"
 #include "variant.h"
 
+#include <QAbstractItemModel>
+#include <QCompleter>
 #include <QMetaMethod>
 #include <QPushButton>
+#include <QSerialPortInfo>
 #include <QtTest>
 
 namespace {
@@ -25,6 +28,7 @@ private slots:
     void buttonsAfterConstruction_data();
     void buttonsAfterConstruction();
     void openWithoutEditingUsesCom1();
+    void portFieldOffersSerialPorts();
 };
 
 void WindowTest::slotTable()
@@ -109,6 +113,26 @@ void WindowTest::openWithoutEditingUsesCom1()
     QVERIFY(p.serialPort());
     QCOMPARE(p.serialPort()->portName(), QStringLiteral("COM1"));
     QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
+}
+
+void WindowTest::portFieldOffersSerialPorts()
+{
+    MainWindow w;
+    MainWindowProbe p(w);
+    QCompleter *completer = p.ui().portnun_edit->completer();
+    QVERIFY(completer);
+    QStringList offered;
+    for (int row = 0; row < completer->model()->rowCount(); ++row)
+        offered << completer->model()->index(row, 0).data().toString();
+    QStringList present;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        present << info.systemLocation();
+    present.sort();
+    QCOMPARE(offered, present);
+
+    // Still free text: any name reaches the next Open.
+    p.ui().portnun_edit->setText(QStringLiteral(" /dev/ttyUSB9 "));
+    QCOMPARE(p.portName(), QStringLiteral(" /dev/ttyUSB9 "));
 }
 
 QTEST_MAIN(WindowTest)
