@@ -1,12 +1,36 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the panel and starts it.
+# Installs what is missing, builds the panel and the simulated laser, and starts
+# both: the panel talks to the simulator over a pseudo-terminal.
 # Usage: scripts/run.sh [v1.3|v1.2]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 variant="${1:-v1.3}"
+link=/tmp/laserpanel-sim
 
 bash scripts/deps.sh
 dir="build/$variant"
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLASERPANEL_VARIANT="$variant" -DLASERPANEL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target laserpanel
-exec "$dir/app/laserpanel"
+cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target laserpanel laser-sim
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  cat >&2 <<MSG
+No display: the panel is a desktop window and needs an X11 or Wayland session.
+The build is ready. To run it on a virtual display instead:
+  sudo apt-get install xvfb      # once
+  xvfb-run -a bash scripts/run.sh $variant
+and take a screenshot from another shell with, for example, 'import -window root shot.png'
+(package imagemagick) using the DISPLAY that xvfb-run chose.
+MSG
+  exit 2
+fi
+
+"$dir/tools/laser-sim/laser-sim" --link "$link" --variant "$variant" &
+sim=$!
+trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+
+echo
+echo "Simulated laser ready. In the panel, type  $link  into the COM: field and press Open."
+echo "Commands the simulator receives are printed here. Close the panel window to stop both."
+echo
+"$dir/app/laserpanel"
