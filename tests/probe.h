@@ -32,5 +32,14 @@ struct MainWindowProbe
     QTimer *refreshTimer() const { return w.refreshTimer; }
     serialThread *serialWorker() const { return w.serialWorker; }
     void receive(const QByteArray &payload) { w.receiveData(payload); }
+    // Enabled states of Open Close Start Stop Send ChangeMode, e.g. "010111".
+    QString buttons() const
+    {
+        QString s;
+        for (QPushButton *b : {w.ui->portopen_button, w.ui->button_close, w.ui->start_button,
+                               w.ui->stop_button, w.ui->button_current_in, w.ui->button_touchOff})
+            s += b->isEnabled() ? '1' : '0';
+        return s;
+    }
     void tick() { w.onTimerOut(); }
 };

@@ -1,0 +1,533 @@
+// laser-sim: a simulated laser on a pseudo-terminal, for running the panel
+// without hardware and for soak tests of its receive path.
+
+#include "simlaser.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <getopt.h>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+// 115200 baud, 10 bits a byte on the wire.
+constexpr double lineBytesPerSecond = 11520.0;
+// Past this much unwritten output the reader is not keeping up; frames are
+// skipped rather than queued without bound.
+constexpr std::size_t backlogLimit = 4096;
+// While nobody has the line open, how often to look again.
+constexpr auto attachPoll = std::chrono::milliseconds(20);
+// A command left incomplete this long is given up on.
+constexpr auto commandIdle = std::chrono::seconds(1);
+
+volatile std::sig_atomic_t stopSignal = 0;
+extern "C" void onStopSignal(int sig) { stopSignal = sig; }
+
+struct Options {
+    std::string link = "/tmp/laserpanel-sim";
+    double rate = 5.0;
+    sim::Variant variant = sim::Variant::v13;
+    double temp = 25.0;
+    double ramp = 1.0;
+    double tau = 2.0;
+    bool split = false;
+    bool garbage = false;
+    int burst = 1;
+    double hangupAfter = -1;
+    unsigned long seed = 0;
+    bool seeded = false;
+    long count = -1;
+};
+
+void say(const std::string &line)
+{
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void usage(std::FILE *to)
+{
+    std::fputs(
+        "usage: laser-sim [options]\n"
+        "A simulated laser on a pseudo-terminal. Prints 'port: /dev/pts/N' and\n"
+        "'link: PATH'; open either one from the panel.\n"
+        "\n"
+        "  --link PATH          symlink to the port (default /tmp/laserpanel-sim)\n"
+        "  --rate HZ            status frames per second (default 5, at most what\n"
+        "                       115200 8N1 carries: 886/s divided by --burst)\n"
+        "  --variant v1.3|v1.2  frequency step of the commands, 10 or 100 kHz\n"
+        "                       (default v1.3)\n"
+        "  --temp C             pump temperature set point (default 25, ambient 22)\n"
+        "  --ramp A_PER_S       pump current slew rate (default 1)\n"
+        "  --tau S              pump temperature time constant (default 2)\n"
+        "  --split              write each frame in 2 to 4 pieces, 1-5 ms apart\n"
+        "  --garbage            random noise between frames (never a frame header)\n"
+        "  --burst N            N frames back to back in one write each period\n"
+        "  --hangup-after S     after S seconds print 'hangup', close the line, exit\n"
+        "  --seed N             seed for --split and --garbage\n"
+        "  --count N            exit after N frames have been written\n"
+        "  --help               this text\n"
+        "\n"
+        "Frames are written only while something has the port open. Output lines:\n"
+        "  port: PATH | link: PATH | seed: N | reader: open | reader: closed\n"
+        "  command: trigger=... current=X.XX A pulse=X.XX ns freq=N kHz temp=N raw=HEX\n"
+        "  bad frame: HEX | hangup | skipped: N | sent: N (always last)\n",
+        to);
+}
+
+[[noreturn]] void badUsage(const std::string &what)
+{
+    std::fprintf(stderr, "laser-sim: %s\n", what.c_str());
+    std::fputs("try 'laser-sim --help'\n", stderr);
+    std::exit(2);
+}
+
+double number(const char *opt, const char *text, double low, double high)
+{
+    char *end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text, &end);
+    if (errno || end == text || *end || !std::isfinite(v) || v < low || v > high)
+        badUsage(std::string(opt) + ": '" + text + "' is not a number in range");
+    return v;
+}
+
+Options parse(int argc, char **argv)
+{
+    enum { oLink = 256, oRate, oVariant, oTemp, oRamp, oTau, oSplit, oGarbage, oBurst, oHangup,
+           oSeed, oCount, oHelp };
+    static const option longOptions[] = {
+        {"link", required_argument, nullptr, oLink},
+        {"rate", required_argument, nullptr, oRate},
+        {"variant", required_argument, nullptr, oVariant},
+        {"temp", required_argument, nullptr, oTemp},
+        {"ramp", required_argument, nullptr, oRamp},
+        {"tau", required_argument, nullptr, oTau},
+        {"split", no_argument, nullptr, oSplit},
+        {"garbage", no_argument, nullptr, oGarbage},
+        {"burst", required_argument, nullptr, oBurst},
+        {"hangup-after", required_argument, nullptr, oHangup},
+        {"seed", required_argument, nullptr, oSeed},
+        {"count", required_argument, nullptr, oCount},
+        {"help", no_argument, nullptr, oHelp},
+        {nullptr, 0, nullptr, 0},
+    };
+    Options o;
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, "", longOptions, nullptr)) != -1) {
+        switch (c) {
+        case oLink: o.link = optarg; break;
+        case oRate: o.rate = number("--rate", optarg, 1e-3, 1e6); break;
+        case oVariant:
+            if (std::strcmp(optarg, "v1.3") == 0)
+                o.variant = sim::Variant::v13;
+            else if (std::strcmp(optarg, "v1.2") == 0)
+                o.variant = sim::Variant::v12;
+            else
+                badUsage(std::string("--variant: '") + optarg + "' is neither v1.3 nor v1.2");
+            break;
+        case oTemp: o.temp = number("--temp", optarg, -20, 80); break;
+        case oRamp: o.ramp = number("--ramp", optarg, 1e-3, 1e3); break;
+        case oTau: o.tau = number("--tau", optarg, 1e-3, 1e4); break;
+        case oSplit: o.split = true; break;
+        case oGarbage: o.garbage = true; break;
+        case oBurst: o.burst = static_cast<int>(number("--burst", optarg, 1, 100)); break;
+        case oHangup: o.hangupAfter = number("--hangup-after", optarg, 0, 1e7); break;
+        case oSeed:
+            o.seed = static_cast<unsigned long>(number("--seed", optarg, 0, 4294967295.0));
+            o.seeded = true;
+            break;
+        case oCount: o.count = static_cast<long>(number("--count", optarg, 0, 1e12)); break;
+        case oHelp: usage(stdout); std::exit(0);
+        default:
+            badUsage(std::string("unknown option or missing value: ") + argv[optind - 1]);
+        }
+    }
+    if (optind < argc)
+        badUsage(std::string("unexpected argument: ") + argv[optind]);
+    return o;
+}
+
+bool configureLine(int fd)
+{
+    termios t{};
+    if (tcgetattr(fd, &t) != 0)
+        return false;
+    cfmakeraw(&t);
+    cfsetispeed(&t, B115200);
+    cfsetospeed(&t, B115200);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+// Opening and closing the far end once leaves the line raw for whoever opens
+// it next and throws away anything the last reader left unread. It also puts
+// our end in the hung-up state, which is how we tell that nobody is reading.
+bool resetFarEnd(const std::string &path)
+{
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = configureLine(fd);
+    tcflush(fd, TCIOFLUSH);
+    close(fd);
+    return ok;
+}
+
+bool makeLink(const std::string &link, const std::string &target)
+{
+    struct stat st{};
+    if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        std::fprintf(stderr, "laser-sim: %s exists and is not a symlink\n", link.c_str());
+        return false;
+    }
+    // A link left by an earlier run is replaced in one step.
+    const std::string tmp = link + ".tmp" + std::to_string(getpid());
+    unlink(tmp.c_str());
+    if (symlink(target.c_str(), tmp.c_str()) != 0 || rename(tmp.c_str(), link.c_str()) != 0) {
+        std::fprintf(stderr, "laser-sim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+        unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+void removeLink(const std::string &link, const std::string &target)
+{
+    // Only our own: another run may have taken the name over since.
+    char buf[PATH_MAX];
+    const ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n > 0 && std::string(buf, static_cast<std::size_t>(n)) == target)
+        unlink(link.c_str());
+}
+
+struct Chunk {
+    Clock::time_point due;
+    sim::Bytes bytes;
+    long frames; // frames complete once this chunk is out
+};
+
+class Simulator {
+public:
+    Simulator(const Options &o, int master, std::string farEnd)
+        : opt(o), master(master), farEnd(std::move(farEnd)), rng(o.seed)
+    {
+        pump.setTemperature = o.temp;
+        pump.rampAmpsPerSecond = o.ramp;
+        pump.timeConstant = o.tau;
+        const double maxRate = lineBytesPerSecond / (sim::frameSize * o.burst);
+        rate = o.rate;
+        if (rate > maxRate) {
+            std::fprintf(stderr, "laser-sim: rate capped at %.1f/s, what the line carries\n", maxRate);
+            rate = maxRate;
+        }
+        period = std::chrono::duration_cast<Clock::duration>(Seconds(1.0 / rate));
+    }
+
+    void run();
+
+private:
+    void tick(Clock::time_point now);
+    void writeDue(Clock::time_point now);
+    void readCommands(Clock::time_point now);
+    void report(const std::vector<sim::CommandReader::Event> &events, Clock::time_point now);
+    void attach();
+    void detach();
+    void finish(bool hangup);
+    std::size_t backlog() const;
+
+    const Options &opt;
+    int master;
+    std::string farEnd;
+    std::mt19937 rng;
+    sim::Pump pump;
+    sim::CommandReader reader;
+    std::deque<Chunk> out;
+    double rate = 5.0;
+    Clock::duration period{};
+    bool attached = false;
+    bool waitWritable = false;
+    long scheduled = 0, sent = 0, skipped = 0;
+    Clock::time_point lastModel, lastInput;
+};
+
+std::size_t Simulator::backlog() const
+{
+    std::size_t n = 0;
+    for (const Chunk &c : out)
+        n += c.bytes.size();
+    return n;
+}
+
+void Simulator::attach()
+{
+    attached = true;
+    say("reader: open");
+}
+
+void Simulator::detach()
+{
+    attached = false;
+    waitWritable = false;
+    // Half-written frames would reach the next reader as noise.
+    out.clear();
+    report(reader.flush(), Clock::now());
+    resetFarEnd(farEnd);
+    say("reader: closed");
+}
+
+void Simulator::tick(Clock::time_point now)
+{
+    pump.advance(Seconds(now - lastModel).count());
+    lastModel = now;
+    if (!attached || (opt.count >= 0 && scheduled >= opt.count))
+        return;
+    long frames = opt.burst;
+    if (opt.count >= 0)
+        frames = std::min(frames, opt.count - scheduled);
+    if (backlog() > backlogLimit) {
+        skipped += frames;
+        return;
+    }
+    const sim::Frame f = pump.statusFrame();
+    // Never ahead of what is still queued, so pieces stay in order.
+    Clock::time_point at = out.empty() ? now : std::max(now, out.back().due);
+    if (opt.split) {
+        std::uniform_int_distribution<int> gapUs(1000, 5000);
+        for (long i = 0; i < frames; ++i) {
+            std::size_t pos = 0;
+            for (std::size_t size : sim::splitSizes(rng)) {
+                pos += size;
+                out.push_back({at, sim::Bytes(f.begin() + static_cast<long>(pos - size),
+                                              f.begin() + static_cast<long>(pos)),
+                               pos == sim::frameSize ? 1 : 0});
+                at += std::chrono::microseconds(gapUs(rng));
+            }
+        }
+    } else {
+        sim::Bytes all;
+        for (long i = 0; i < frames; ++i)
+            all.insert(all.end(), f.begin(), f.end());
+        out.push_back({at, std::move(all), frames});
+    }
+    if (opt.garbage)
+        out.push_back({std::max(at, now + period / 2), sim::garbage(rng), 0});
+    scheduled += frames;
+}
+
+void Simulator::writeDue(Clock::time_point now)
+{
+    while (attached && !out.empty() && out.front().due <= now) {
+        Chunk &c = out.front();
+        const ssize_t n = write(master, c.bytes.data(), c.bytes.size());
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                waitWritable = true;
+            } else if (errno == EINTR) {
+                continue;
+            } else {
+                detach();
+            }
+            return;
+        }
+        if (static_cast<std::size_t>(n) < c.bytes.size()) {
+            c.bytes.erase(c.bytes.begin(), c.bytes.begin() + n);
+            waitWritable = true;
+            return;
+        }
+        sent += c.frames;
+        out.pop_front();
+    }
+    waitWritable = false;
+}
+
+void Simulator::report(const std::vector<sim::CommandReader::Event> &events, Clock::time_point now)
+{
+    for (const auto &e : events) {
+        if (!e.good) {
+            say("bad frame: " + sim::hex(e.bytes));
+            continue;
+        }
+        sim::Frame f;
+        std::copy(e.bytes.begin(), e.bytes.end(), f.begin());
+        pump.advance(Seconds(now - lastModel).count());
+        lastModel = now;
+        pump.apply(f);
+        say(sim::commandLine(f, opt.variant));
+    }
+}
+
+void Simulator::readCommands(Clock::time_point now)
+{
+    std::uint8_t buf[512];
+    for (;;) {
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n > 0) {
+            lastInput = now;
+            report(reader.feed(buf, static_cast<std::size_t>(n)), now);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        detach(); // EIO: the last reader closed the line
+        return;
+    }
+}
+
+void Simulator::finish(bool hangup)
+{
+    if (hangup)
+        say("hangup");
+    close(master);
+    removeLink(opt.link, farEnd);
+    if (skipped)
+        say("skipped: " + std::to_string(skipped));
+    say("sent: " + std::to_string(sent));
+}
+
+void Simulator::run()
+{
+    const Clock::time_point start = Clock::now();
+    lastModel = lastInput = start;
+    Clock::time_point nextTick = start;
+    const Clock::time_point hangupAt =
+        opt.hangupAfter >= 0 ? start + std::chrono::duration_cast<Clock::duration>(Seconds(opt.hangupAfter))
+                             : Clock::time_point::max();
+    Clock::time_point lingerUntil = Clock::time_point::max();
+
+    sigset_t waitMask;
+    sigprocmask(SIG_SETMASK, nullptr, &waitMask);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGHUP);
+
+    for (;;) {
+        Clock::time_point now = Clock::now();
+        if (stopSignal)
+            return finish(false);
+        if (now >= hangupAt)
+            return finish(true);
+
+        if (!attached) {
+            pollfd p{master, 0, 0};
+            if (poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP))
+                attach();
+        }
+        if (now >= nextTick) {
+            tick(now);
+            nextTick += period;
+            // After a stall start afresh instead of firing the missed ticks at once.
+            if (nextTick < now - 4 * period)
+                nextTick = now + period;
+        }
+        writeDue(now);
+        if (reader.pending() && now - lastInput >= commandIdle)
+            report(reader.flush(), now);
+
+        // With --count, leave the reader time to take the last frames: closing
+        // our end discards what it has not read.
+        if (opt.count >= 0 && sent >= opt.count && out.empty() && lingerUntil == Clock::time_point::max())
+            lingerUntil = now + std::max<Clock::duration>(std::chrono::milliseconds(200), 2 * period);
+        if (now >= lingerUntil)
+            return finish(false);
+
+        Clock::time_point wake = std::min({nextTick, hangupAt, lingerUntil});
+        if (!attached)
+            wake = std::min(wake, now + attachPoll);
+        if (attached && !waitWritable && !out.empty())
+            wake = std::min(wake, out.front().due);
+        if (reader.pending())
+            wake = std::min(wake, lastInput + commandIdle);
+
+        const auto wait = std::max(Clock::duration::zero(), wake - now);
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+        timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        // Our end reports hang-up for as long as nobody has the line open, so
+        // it is only watched while someone does.
+        pollfd p{attached ? master : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0};
+        const int r = ppoll(&p, 1, &ts, &waitMask);
+        if (r <= 0)
+            continue;
+        now = Clock::now();
+        if (p.revents & POLLIN)
+            readCommands(now);
+        if (attached && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN))
+            detach();
+        if (attached && (p.revents & POLLOUT))
+            waitWritable = false;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options opt = parse(argc, argv);
+    if (!opt.seeded)
+        opt.seed = std::random_device{}();
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        std::fprintf(stderr, "laser-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    const char *name = ptsname(master);
+    if (!name || !resetFarEnd(name)) {
+        std::fprintf(stderr, "laser-sim: cannot set up the far end of the pseudo-terminal\n");
+        return 1;
+    }
+    const std::string farEnd = name;
+
+    // Stop signals are let through only while waiting, so none is lost
+    // between a check and the wait.
+    struct sigaction sa{};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stops, nullptr);
+
+    say("port: " + farEnd);
+    if (!makeLink(opt.link, farEnd)) {
+        close(master);
+        return 1;
+    }
+    say("link: " + opt.link);
+    say("seed: " + std::to_string(opt.seed));
+
+    Simulator(opt, master, farEnd).run();
+    return 0;
+}
