@@ -55,9 +55,9 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    delete ui;
-    ui = nullptr;
+    // The port's signals may still reach the window while it goes.
     releaseConnection();
+    delete ui;
 }
 
 // --- Port connection and refresh timer ---
