@@ -15,6 +15,15 @@
 
 namespace {
 constexpr int kRefreshIntervalMs = 500;
+
+// The scroll bar follows a typed setpoint; a value outside its range is also
+// replaced in the field by the bound's own text.
+void follow(QScrollBar *scroll, QLineEdit *edit, const setpoint::Typed &typed, const QString &boundText)
+{
+    scroll->setValue(typed.position);
+    if (typed.clamped)
+        edit->setText(boundText);
+}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -192,9 +201,8 @@ void MainWindow::on_edit_current_in_textChanged(const QString &arg1)
     const setpoint::Typed typed = setpoint::fromDecimalText(
         arg1, setpoint::kCurrentStepsPerAmp, ui->scroll_current->minimum(), ui->scroll_current->maximum());
     currentSetting = typed.member;
-    ui->scroll_current->setValue(typed.position);
-    if (typed.clamped)
-        ui->edit_current_in->setText(setpoint::decimalText(typed.position, setpoint::kCurrentStepsPerAmp));
+    follow(ui->scroll_current, ui->edit_current_in, typed,
+           setpoint::decimalText(typed.position, setpoint::kCurrentStepsPerAmp));
 }
 
 void MainWindow::on_scroll_current_valueChanged(int value)
@@ -209,9 +217,7 @@ void MainWindow::on_edit_pw_in_textChanged(const QString &arg1)
         arg1, setpoint::kPulseStepsPerNs, ui->scroll_pw->minimum(), ui->scroll_pw->maximum());
     pwSetting = typed.member;
     qDebug("%f", pwSetting);
-    ui->scroll_pw->setValue(typed.position);
-    if (typed.clamped)
-        ui->edit_pw_in->setText(setpoint::decimalText(typed.position, setpoint::kPulseStepsPerNs));
+    follow(ui->scroll_pw, ui->edit_pw_in, typed, setpoint::decimalText(typed.position, setpoint::kPulseStepsPerNs));
 }
 
 void MainWindow::on_scroll_pw_valueChanged(int value)
@@ -225,9 +231,7 @@ void MainWindow::on_edit_ifreq_in_textChanged(const QString &arg1)
     const setpoint::Typed typed = setpoint::fromFrequencyText(
         arg1, variant::kFreqStepKHz, ui->scroll_ifreq->minimum(), ui->scroll_ifreq->maximum());
     ifreqSetting = typed.position;
-    ui->scroll_ifreq->setValue(typed.position);
-    if (typed.clamped)
-        ui->edit_ifreq_in->setText(setpoint::frequencyText(typed.position, variant::kFreqStepKHz));
+    follow(ui->scroll_ifreq, ui->edit_ifreq_in, typed, setpoint::frequencyText(typed.position, variant::kFreqStepKHz));
 }
 
 void MainWindow::on_scroll_ifreq_valueChanged(int value)
