@@ -2,6 +2,7 @@
 
 #include "mainwindow.h"
 #include "mainwindowform.h"
+#include "pty.h"
 #include "serialthread.h"
 
 #include <QSerialPort>
@@ -42,4 +43,26 @@ struct MainWindowProbe
         return s;
     }
     void tick() { w.onTimerOut(); }
+    // Types a port name and clicks Open.
+    void open(const QString &port)
+    {
+        w.ui->portnun_edit->setText(port);
+        w.ui->portopen_button->click();
+    }
+    // The status area: current, temperature, trigger, supply, TEC.
+    QStringList status() const
+    {
+        return {w.ui->edit_current_a->text(), w.ui->edit_temp_a->text(), w.ui->comboBox_button_touchOff_read->currentText(),
+                w.ui->comboBox_button_status->currentText(), w.ui->comboBox_button->currentText()};
+    }
+};
+
+// A window whose port is open on a fresh pseudo-terminal; the test plays the
+// laser on pty.
+struct OpenWindow
+{
+    OpenWindow() { p.open(pty.slaveName()); }
+    Pty pty;
+    MainWindow w;
+    MainWindowProbe p{w};
 };

@@ -1,10 +1,9 @@
 #include "pty.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -12,74 +11,47 @@
 
 Pty::Pty()
 {
+    int slaveFd = -1;
     char name[128] = {};
-    if (openpty(&master, &slaveKeeper, name, nullptr, nullptr) != 0) {
-        master = -1;
+    if (openpty(&master, &slaveFd, name, nullptr, nullptr) != 0)
         return;
-    }
     termios raw{};
-    tcgetattr(slaveKeeper, &raw);
+    tcgetattr(slaveFd, &raw);
     cfmakeraw(&raw);
-    tcsetattr(slaveKeeper, TCSANOW, &raw);
-    tcgetattr(master, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(master, TCSANOW, &raw);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    slave = QString::fromLocal8Bit(name);
+    tcsetattr(slaveFd, TCSANOW, &raw);
     // Closing our slave descriptor lets the panel's close/reopen behave like a
-    // real device; the master alone keeps the pair alive.
-    ::close(slaveKeeper);
-    slaveKeeper = -1;
-}
-
-Pty::~Pty()
-{
-    closeMaster();
+    // real device; the master alone keeps the pair alive (and is raw already).
+    ::close(slaveFd);
+    slave = QString::fromLocal8Bit(name);
 }
 
 void Pty::write(const QByteArray &bytes)
 {
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0 && master >= 0) {
-        const ssize_t n = ::write(master, data, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EINTR) {
-                pollfd p{master, POLLOUT, 0};
-                poll(&p, 1, 100);
-                continue;
-            }
+    for (qsizetype done = 0, n = 0; master >= 0 && done < bytes.size(); done += n > 0 ? n : 0) {
+        n = ::write(master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno != EINTR)
             return;
-        }
-        data += n;
-        left -= n;
     }
 }
 
-QByteArray Pty::readAvailable()
+QByteArray Pty::readAvailable(int waitMs)
 {
     QByteArray out;
     char buf[4096];
-    while (master >= 0) {
-        const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n <= 0)
-            break;
+    pollfd p{master, POLLIN, 0};
+    // While something is waiting (a hang-up reads as 0 or an error, and ends it).
+    for (ssize_t n = 0; master >= 0 && poll(&p, 1, waitMs) > 0 && (n = ::read(master, buf, sizeof buf)) > 0; waitMs = 0)
         out.append(buf, static_cast<int>(n));
-    }
     return out;
 }
 
 QByteArray Pty::readAtLeast(int count, int timeoutMs)
 {
     QByteArray out;
-    QElapsedTimer clock;
-    clock.start();
-    while (out.size() < count && clock.elapsed() < timeoutMs) {
+    for (QDeadlineTimer deadline(timeoutMs); out.size() < count && !deadline.hasExpired();) {
         // The panel writes from the event loop, so keep it turning.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        pollfd p{master, POLLIN, 0};
-        if (poll(&p, 1, 10) > 0)
-            out.append(readAvailable());
+        out += readAvailable(10);
     }
     return out;
 }

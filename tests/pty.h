@@ -9,16 +9,16 @@ class Pty
 {
 public:
     Pty();
-    ~Pty();
-    Pty(const Pty &) = delete;
-    Pty &operator=(const Pty &) = delete;
+    ~Pty() { closeMaster(); }
+    Q_DISABLE_COPY(Pty)
 
     bool isValid() const { return master >= 0; }
     QString slaveName() const { return slave; }
 
     void write(const QByteArray &bytes);
-    // Everything the slave side has written so far, without waiting.
-    QByteArray readAvailable();
+    // Everything the slave side has written so far, waiting up to waitMs for
+    // the first byte.
+    QByteArray readAvailable(int waitMs = 0);
     // Waits up to timeoutMs for at least `count` bytes in total.
     QByteArray readAtLeast(int count, int timeoutMs = 3000);
     // Hangs up: the slave side sees the far end go away.
@@ -26,6 +26,5 @@ public:
 
 private:
     int master = -1;
-    int slaveKeeper = -1;
     QString slave;
 };

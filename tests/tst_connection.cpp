@@ -1,138 +1,117 @@
 // Opening, closing and losing the port, against real pseudo-terminals.
 #include "probe.h"
-#include "pty.h"
 
 #include <QPointer>
 #include <QtTest>
 
-#include <sys/resource.h>
-
-namespace {
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-} // namespace
+#include <ctime>
 
 class ConnectionTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void operations_data();
-    void operations();
-    void deviceLoss();
-    void reopeningReleasesOldObjects();
-};
-
-void ConnectionTest::operations_data()
-{
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("enabled");
-    QTest::addColumn<bool>("refreshing");
-
-    QTest::newRow("open") << QStringList{"open"} << "串口打开成功" << "010111" << true;
-    QTest::newRow("open failure") << QStringList{"openBad"} << "串口打开失败" << "100000" << false;
-    QTest::newRow("open failure, retry") << QStringList{"openBad", "open"} << "串口打开成功" << "010111" << true;
-    QTest::newRow("stop") << QStringList{"open", "stop"} << "定时器关闭成功" << "011011" << false;
-    QTest::newRow("stop, start") << QStringList{"open", "stop", "start"} << "定时器启动成功" << "010111" << true;
-    QTest::newRow("start refused") << QStringList{"open", "start"} << "定时器启动失败" << "010111" << true;
-    QTest::newRow("close") << QStringList{"open", "close"} << "串口关闭成功" << "100001" << false;
-    QTest::newRow("stop, close") << QStringList{"open", "stop", "close"} << "串口关闭成功" << "100001" << false;
-    QTest::newRow("open, close, open") << QStringList{"open", "close", "open"} << "串口打开成功" << "010111" << true;
-    QTest::newRow("stop, close, open") << QStringList{"open", "stop", "close", "open"} << "串口打开成功" << "010111" << true;
-    QTest::newRow("failure after close") << QStringList{"open", "close", "openBad"} << "串口打开失败" << "100001" << false;
-    QTest::newRow("nothing open yet") << QStringList{"stop", "start", "close"} << "Message" << "100000" << false;
-}
-
-void ConnectionTest::operations()
-{
-    QFETCH(QStringList, steps);
-    QFETCH(QString, message);
-    QFETCH(QString, enabled);
-    QFETCH(bool, refreshing);
-
-    Pty pty;
-    QVERIFY(pty.isValid());
-    MainWindow w;
-    MainWindowProbe p(w);
-    // Slots are called directly: they must be safe whatever the buttons allow.
-    const QHash<QString, const char *> slotOf{
-        {"open", "on_portopen_button_clicked"}, {"openBad", "on_portopen_button_clicked"},
-        {"stop", "on_stop_button_clicked"}, {"start", "on_start_button_clicked"},
-        {"close", "on_button_close_clicked"}};
-    for (const QString &step : steps) {
-        if (step.startsWith("open"))
-            p.ui().portnun_edit->setText(step == "open" ? pty.slaveName() : "/dev/laserpanel-missing");
-        QVERIFY(QMetaObject::invokeMethod(&w, slotOf.value(step)));
-    }
-    QCOMPARE(p.ui().edit_message->text(), message);
-    QCOMPARE(p.buttons(), enabled);
-    QCOMPARE(p.refreshTimer() && p.refreshTimer()->isActive(), refreshing);
-    if (refreshing) {
-        QCOMPARE(p.refreshTimer()->interval(), 500);
-        QCOMPARE(p.serialPort()->baudRate(), 115200);
-        QCOMPARE(p.serialPort()->dataBits(), QSerialPort::Data8);
-        QCOMPARE(p.serialPort()->parity(), QSerialPort::NoParity);
-        QCOMPARE(p.serialPort()->stopBits(), QSerialPort::OneStop);
-        // Only the newest timer drives the display.
-        QCOMPARE(w.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
-    }
-}
-
-void ConnectionTest::deviceLoss()
-{
-    MainWindow w;
-    MainWindowProbe p(w);
+    void operations_data()
     {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("enabled");
+        QTest::addColumn<bool>("refreshing");
+
+        QTest::newRow("open") << QStringList{"open"} << "串口打开成功" << "010111" << true;
+        QTest::newRow("open failure") << QStringList{"openBad"} << "串口打开失败" << "100000" << false;
+        QTest::newRow("open failure, retry") << QStringList{"openBad", "open"} << "串口打开成功" << "010111" << true;
+        QTest::newRow("stop") << QStringList{"open", "stop"} << "定时器关闭成功" << "011011" << false;
+        QTest::newRow("stop, start") << QStringList{"open", "stop", "start"} << "定时器启动成功" << "010111" << true;
+        QTest::newRow("start refused") << QStringList{"open", "start"} << "定时器启动失败" << "010111" << true;
+        QTest::newRow("close") << QStringList{"open", "close"} << "串口关闭成功" << "100001" << false;
+        QTest::newRow("stop, close") << QStringList{"open", "stop", "close"} << "串口关闭成功" << "100001" << false;
+        QTest::newRow("open, close, open") << QStringList{"open", "close", "open"} << "串口打开成功" << "010111" << true;
+        QTest::newRow("stop, close, open") << QStringList{"open", "stop", "close", "open"} << "串口打开成功" << "010111" << true;
+        QTest::newRow("failure after close") << QStringList{"open", "close", "openBad"} << "串口打开失败" << "100001" << false;
+        QTest::newRow("nothing open yet") << QStringList{"stop", "start", "close"} << "Message" << "100000" << false;
+    }
+
+    void operations()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, message);
+        QFETCH(QString, enabled);
+        QFETCH(bool, refreshing);
+
         Pty pty;
-        p.ui().portnun_edit->setText(pty.slaveName());
-        p.ui().portopen_button->click();
-        QCOMPARE(p.buttons(), QStringLiteral("010111"));
-        pty.closeMaster();
-        QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"));
+        QVERIFY(pty.isValid());
+        MainWindow w;
+        MainWindowProbe p(w);
+        // Slots are called directly: they must be safe whatever the buttons allow.
+        const QHash<QString, const char *> slotOf{
+            {"open", "on_portopen_button_clicked"}, {"openBad", "on_portopen_button_clicked"},
+            {"stop", "on_stop_button_clicked"}, {"start", "on_start_button_clicked"},
+            {"close", "on_button_close_clicked"}};
+        for (const QString &step : steps) {
+            if (step.startsWith("open"))
+                p.ui().portnun_edit->setText(step == "open" ? pty.slaveName() : "/dev/laserpanel-missing");
+            QVERIFY(QMetaObject::invokeMethod(&w, slotOf.value(step)));
+        }
+        QCOMPARE(p.ui().edit_message->text(), message);
+        QCOMPARE(p.buttons(), enabled);
+        QCOMPARE(p.refreshTimer() && p.refreshTimer()->isActive(), refreshing);
+        if (refreshing) {
+            QCOMPARE(p.refreshTimer()->interval(), 500);
+            const QSerialPort *port = p.serialPort();
+            QCOMPARE((QVector<int>{port->baudRate(), port->dataBits(), port->parity(), port->stopBits()}),
+                     (QVector<int>{115200, QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop}));
+            // Only the newest timer drives the display.
+            QCOMPARE(w.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
+        }
     }
-    QCOMPARE(p.buttons(), QStringLiteral("100001"));
-    QVERIFY(!p.refreshTimer()->isActive());
-    QVERIFY(!p.serialPort()->isOpen());
 
-    // A lost port must not leave a notifier spinning.
-    const double before = cpuSeconds();
-    QTest::qWait(2000);
-    const double used = cpuSeconds() - before;
-    QVERIFY2(used < 0.2, qPrintable(QString("%1 s of CPU in 2 s").arg(used)));
+    void deviceLoss()
+    {
+        MainWindow w;
+        MainWindowProbe p(w);
+        {
+            Pty pty;
+            p.open(pty.slaveName());
+            QCOMPARE(p.buttons(), QStringLiteral("010111"));
+            pty.closeMaster();
+            QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"));
+        }
+        QCOMPARE(p.buttons(), QStringLiteral("100001"));
+        QVERIFY(!p.refreshTimer()->isActive());
+        QVERIFY(!p.serialPort()->isOpen());
 
-    p.ui().button_touchOff->click();
-    QCOMPARE(p.ui().edit_message->text(), QStringLiteral("数据写入失败"));
+        // A lost port must not leave a notifier spinning.
+        const std::clock_t before = std::clock();
+        QTest::qWait(2000);
+        const double used = double(std::clock() - before) / CLOCKS_PER_SEC;
+        QVERIFY2(used < 0.2, qPrintable(QString("%1 s of CPU in 2 s").arg(used)));
 
-    Pty replacement;
-    p.ui().portnun_edit->setText(replacement.slaveName());
-    p.ui().portopen_button->click();
-    QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
-}
+        p.ui().button_touchOff->click();
+        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("数据写入失败"));
 
-void ConnectionTest::reopeningReleasesOldObjects()
-{
-    Pty pty;
-    MainWindow w;
-    MainWindowProbe p(w);
-    p.ui().portnun_edit->setText(pty.slaveName());
-    QPointer<QSerialPort> port;
-    QPointer<serialThread> worker;
-    QPointer<QTimer> timer;
-    for (int cycle = 0; cycle < 200; ++cycle) {
-        p.ui().portopen_button->click();
-        QVERIFY(!port && !worker && !timer);
+        Pty replacement;
+        p.open(replacement.slaveName());
         QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
-        port = p.serialPort();
-        worker = p.serialWorker();
-        timer = p.refreshTimer();
-        p.ui().button_close->click();
     }
-}
+
+    void reopeningReleasesOldObjects()
+    {
+        OpenWindow o;
+        QPointer<QSerialPort> port;
+        QPointer<serialThread> worker;
+        QPointer<QTimer> timer;
+        for (int cycle = 0; cycle < 200; ++cycle) {
+            QVERIFY(!port && !worker && !timer);
+            QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
+            port = o.p.serialPort();
+            worker = o.p.serialWorker();
+            timer = o.p.refreshTimer();
+            o.p.ui().button_close->click();
+            o.p.ui().portopen_button->click();
+        }
+    }
+};
 
 QTEST_MAIN(ConnectionTest)
 #include "tst_connection.moc"

@@ -3,24 +3,22 @@
 #include "variant.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 // The simulator as a child process; its stdout lines are collected as they come.
-class Sim
+struct Sim
 {
-public:
     explicit Sim(const QStringList &args)
     {
         QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
             while (process.canReadLine())
                 lines << QString::fromUtf8(process.readLine()).trimmed();
         });
-        link = dir.path() + "/laser";
-        process.start(QStringLiteral(LASER_SIM_PATH),
-                      args + QStringList{"--link", link, "--variant", variant::kName, "--seed", "1"});
+        process.start(LASER_SIM_PATH, args + QStringList{"--link", link, "--variant", variant::kName, "--seed", "1"});
     }
     ~Sim()
     {
@@ -29,25 +27,13 @@ public:
     }
     bool ready() { return QTest::qWaitFor([this] { return has("link: "); }, 5000); }
     bool has(const QString &prefix) const { return !find(prefix).isEmpty(); }
-    QString find(const QString &prefix) const
-    {
-        for (const QString &line : lines)
-            if (line.startsWith(prefix))
-                return line;
-        return QString();
-    }
+    QString find(const QString &prefix) const { return lines.filter(QRegularExpression("^" + QRegularExpression::escape(prefix))).value(0); }
 
     QTemporaryDir dir;
+    QString link = dir.path() + "/laser";
     QProcess process;
     QStringList lines;
-    QString link;
 };
-
-void open(MainWindowProbe &p, const Sim &sim)
-{
-    p.ui().portnun_edit->setText(sim.link);
-    p.ui().portopen_button->click();
-}
 } // namespace
 
 class EndToEndTest : public QObject
@@ -55,80 +41,70 @@ class EndToEndTest : public QObject
     Q_OBJECT
 
 private slots:
-    void sendAndWatch();
-    void everyFrameArrives_data();
-    void everyFrameArrives();
-    void hangUp();
+    void sendAndWatch()
+    {
+        Sim sim({"--rate", "20", "--ramp", "20", "--tau", "0.2"});
+        QVERIFY(sim.ready());
+        MainWindow w;
+        MainWindowProbe p(w);
+        p.open(sim.link);
+        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
+
+        p.ui().scroll_current->setValue(12);   // 2.40 A
+        p.ui().scroll_pw->setValue(13);        // 3.25 ns
+        p.ui().scroll_ifreq->setValue(variant::kFreqMaxSteps / 2);
+        p.ui().comboBox_button_touchOff->setCurrentIndex(1);
+        p.ui().button_current_in->click();
+        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
+
+        QTRY_VERIFY_WITH_TIMEOUT(sim.has("command:"), 5000);
+        QVERIFY2(sim.find("command:").endsWith(QString::asprintf("raw=A5 5A 01 0C 22 00 00 0D %02X 00 00 FA FB", variant::kFreqMaxSteps / 2)),
+                 qPrintable(sim.find("command:")));
+
+        // The laser ramps to the commanded current, settles its temperature and
+        // echoes the trigger mode; the status area follows within a few ticks.
+        QTRY_COMPARE_WITH_TIMEOUT(p.status(), (QStringList{"2.40", "25", "外触发", "正常", "锁定"}), 10000);
+        QCOMPARE(p.ui().edit_ifreq_a->text(), QString::number(variant::kFreqMaxSteps / 2 * variant::kFreqStepKHz));
+    }
+
+    void everyFrameArrives_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::newRow("clean line") << QStringList{};
+        QTest::newRow("split frames") << QStringList{"--split"};
+        QTest::newRow("garbage between frames") << QStringList{"--garbage"};
+        QTest::newRow("bursts") << QStringList{"--burst", "8"};
+        QTest::newRow("all at once") << QStringList{"--split", "--garbage", "--burst", "4"};
+    }
+
+    void everyFrameArrives()
+    {
+        QFETCH(QStringList, faults);
+        Sim sim(faults + QStringList{"--rate", "100", "--count", "150"});
+        QVERIFY(sim.ready());
+        MainWindow w;
+        MainWindowProbe p(w);
+        p.open(sim.link);
+        QSignalSpy payloads(p.serialWorker(), SIGNAL(sendData(QByteArray)));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.has("sent: "), 20000);
+        const int sent = sim.find("sent: ").mid(6).toInt();
+        QVERIFY(sent >= 150);
+        QTRY_COMPARE_WITH_TIMEOUT(payloads.size(), sent, 5000);
+        QVERIFY(!sim.has("bad frame"));
+    }
+
+    void hangUp()
+    {
+        Sim sim({"--rate", "20", "--hangup-after", "1"});
+        QVERIFY(sim.ready());
+        MainWindow w;
+        MainWindowProbe p(w);
+        p.open(sim.link);
+        QCOMPARE(p.buttons(), QStringLiteral("010111"));
+        QTRY_COMPARE_WITH_TIMEOUT(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"), 5000);
+        QCOMPARE(p.buttons(), QStringLiteral("100001"));
+    }
 };
-
-void EndToEndTest::sendAndWatch()
-{
-    Sim sim({"--rate", "20", "--ramp", "20", "--tau", "0.2"});
-    QVERIFY(sim.ready());
-    MainWindow w;
-    MainWindowProbe p(w);
-    open(p, sim);
-    QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
-
-    p.ui().scroll_current->setValue(12);   // 2.40 A
-    p.ui().scroll_pw->setValue(13);        // 3.25 ns
-    p.ui().scroll_ifreq->setValue(variant::kFreqMaxSteps / 2);
-    p.ui().comboBox_button_touchOff->setCurrentIndex(1);
-    p.ui().button_current_in->click();
-    QCOMPARE(p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
-
-    const QString raw = QStringLiteral("raw=A5 5A 01 0C 22 00 00 0D %1 00 00 FA FB")
-                            .arg(variant::kFreqMaxSteps / 2, 2, 16, QChar('0')).toUpper().replace("RAW", "raw");
-    QTRY_VERIFY_WITH_TIMEOUT(sim.has("command:"), 5000);
-    QVERIFY2(sim.find("command:").endsWith(raw), qPrintable(sim.find("command:")));
-
-    // The laser ramps to the commanded current, settles its temperature and
-    // echoes the trigger mode; the status area follows within a few ticks.
-    QTRY_COMPARE_WITH_TIMEOUT(p.ui().edit_current_a->text(), QStringLiteral("2.40"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(p.ui().edit_temp_a->text(), QStringLiteral("25"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(p.ui().comboBox_button->currentText(), QStringLiteral("锁定"), 10000);
-    QCOMPARE(p.ui().comboBox_button_touchOff_read->currentText(), QStringLiteral("外触发"));
-    QCOMPARE(p.ui().comboBox_button_status->currentText(), QStringLiteral("正常"));
-    QCOMPARE(p.ui().edit_ifreq_a->text(), QString::number(variant::kFreqMaxSteps / 2 * variant::kFreqStepKHz));
-}
-
-void EndToEndTest::everyFrameArrives_data()
-{
-    QTest::addColumn<QStringList>("faults");
-    QTest::newRow("clean line") << QStringList{};
-    QTest::newRow("split frames") << QStringList{"--split"};
-    QTest::newRow("garbage between frames") << QStringList{"--garbage"};
-    QTest::newRow("bursts") << QStringList{"--burst", "8"};
-    QTest::newRow("all at once") << QStringList{"--split", "--garbage", "--burst", "4"};
-}
-
-void EndToEndTest::everyFrameArrives()
-{
-    QFETCH(QStringList, faults);
-    Sim sim(faults + QStringList{"--rate", "100", "--count", "150"});
-    QVERIFY(sim.ready());
-    MainWindow w;
-    MainWindowProbe p(w);
-    open(p, sim);
-    QSignalSpy payloads(p.serialWorker(), SIGNAL(sendData(QByteArray)));
-    QTRY_VERIFY_WITH_TIMEOUT(sim.has("sent: "), 20000);
-    const int sent = sim.find("sent: ").mid(6).toInt();
-    QVERIFY(sent >= 150);
-    QTRY_COMPARE_WITH_TIMEOUT(payloads.size(), sent, 5000);
-    QVERIFY(!sim.has("bad frame"));
-}
-
-void EndToEndTest::hangUp()
-{
-    Sim sim({"--rate", "20", "--hangup-after", "1"});
-    QVERIFY(sim.ready());
-    MainWindow w;
-    MainWindowProbe p(w);
-    open(p, sim);
-    QCOMPARE(p.buttons(), QStringLiteral("010111"));
-    QTRY_COMPARE_WITH_TIMEOUT(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"), 5000);
-    QCOMPARE(p.buttons(), QStringLiteral("100001"));
-}
 
 QTEST_MAIN(EndToEndTest)
 #include "tst_e2e.moc"
