@@ -190,8 +190,12 @@ void MainWindow::releaseConnection()
         delete serialWorker;
         serialWorker = nullptr;
     }
-    delete serialPort;
-    serialPort = nullptr;
+    if (serialPort) {
+        // Closing in its destructor must not reach the loss handler.
+        disconnect(serialPort, nullptr, this, nullptr);
+        delete serialPort;
+        serialPort = nullptr;
+    }
 }
 
 // --- Setpoints and command sending ---
