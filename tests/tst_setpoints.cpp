@@ -4,8 +4,6 @@
 
 #include <QtTest>
 
-#include <functional>
-
 namespace {
 // The slots log on every pulse-width change; keep those lines for the checks
 // instead of flooding the test output.
@@ -21,18 +19,12 @@ void collect(QtMsgType type, const QMessageLogContext &context, const QString &m
 const int f0 = variant::kFreqInitialSteps, fMax = variant::kFreqMaxSteps;
 const QString fMin = QString::number(variant::kFreqStepKHz), unsnapped = QString::number(f0 * variant::kFreqStepKHz + variant::kFreqStepKHz / 2);
 
-// A setpoint as the user sees it, and the setting the window keeps for it.
-struct Setpoint {
-    QLineEdit *edit;
-    QScrollBar *scroll;
-    std::function<double()> setting;
-};
-
-Setpoint setpoint(MainWindowProbe &p, const QString &name)
+// A setpoint ("current", "pw" or "ifreq") as the user sees it, and the setting the window keeps for it.
+QLineEdit *edit(MainWindow &w, const QString &name) { return w.findChild<QLineEdit *>("edit_" + name + "_in"); }
+QScrollBar *scroll(MainWindow &w, const QString &name) { return w.findChild<QScrollBar *>("scroll_" + name); }
+double setting(const MainWindowProbe &p, const QString &name)
 {
-    return name == "current" ? Setpoint{p.ui().edit_current_in, p.ui().scroll_current, [&p] { return p.currentSetting(); }}
-           : name == "pw"    ? Setpoint{p.ui().edit_pw_in, p.ui().scroll_pw, [&p] { return p.pwSetting(); }}
-                             : Setpoint{p.ui().edit_ifreq_in, p.ui().scroll_ifreq, [&p] { return double(p.ifreqSetting()); }};
+    return name == "current" ? p.currentSetting() : name == "pw" ? p.pwSetting() : p.ifreqSetting();
 }
 } // namespace
 
@@ -91,11 +83,9 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QVariantList, shown);
         MainWindow w;
-        MainWindowProbe p(w);
-        const Setpoint f = setpoint(p, field);
-        f.scroll->setValue(before);
-        f.edit->setText(typed);
-        QCOMPARE((QVariantList{f.edit->text(), f.scroll->value(), f.setting()}), shown);
+        scroll(w, field)->setValue(before);
+        edit(w, field)->setText(typed);
+        QCOMPARE((QVariantList{edit(w, field)->text(), scroll(w, field)->value(), setting(MainWindowProbe(w), field)}), shown);
     }
 
     void everyPositionRoundTrips()
@@ -103,72 +93,65 @@ private slots:
         // A scroll bar's canonical text must parse back to the same position, or the
         // two slots would walk the scroll bar away.
         MainWindow w;
-        MainWindowProbe p(w);
-        for (const QString name : {"current", "pw", "ifreq"}) {
-            const Setpoint f = setpoint(p, name);
-            for (int pos = f.scroll->maximum(); pos >= f.scroll->minimum(); --pos) {
-                f.scroll->setValue(pos);
-                QCOMPARE(f.setting(), double(pos));
-                f.edit->setText(f.edit->text() + " ");   // re-parse the canonical text
-                QCOMPARE(f.scroll->value(), pos);
+        for (const QString name : {"current", "pw", "ifreq"})
+            for (int pos = scroll(w, name)->maximum(); pos >= scroll(w, name)->minimum(); --pos) {
+                scroll(w, name)->setValue(pos);
+                QCOMPARE(setting(MainWindowProbe(w), name), double(pos));
+                edit(w, name)->setText(edit(w, name)->text() + " ");   // re-parse the canonical text
+                QCOMPARE(scroll(w, name)->value(), pos);
             }
-        }
     }
 
     void debugLog()
     {
         MainWindow w;
-        MainWindowProbe p(w);
         debugLines.clear();
-        p.ui().scroll_pw->setValue(13);
+        scroll(w, "pw")->setValue(13);
         QCOMPARE(debugLines, QStringList{"13.000000"});
-        p.ui().scroll_current->setValue(12);
-        p.ui().edit_current_in->setText("2.45");
+        scroll(w, "current")->setValue(12);
+        edit(w, "current")->setText("2.45");
         QMetaObject::invokeMethod(&w, "on_button_current_in_clicked");
         QCOMPARE(debugLines.last(), QString("pw_in 13 ifreq_in %1 temperature_in 34 current_in 12.25").arg(f0));
     }
 
+    // Steps in turn: "trigger <index>", "<field> <scroll position> <text>" or "close". The
+    // slots are run directly: after Close, Send is disabled but must still fail safely.
     void sending_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("triggers");      // trigger mode indices chosen in turn
-        QTest::addColumn<QStringList>("typed");     // field, scroll position, text
-        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QByteArray>("frame");   // empty: the write fails
         auto frame = [](int ext, int amps, int pw, int freq) { return QByteArray::fromHex(QString::asprintf("a55a%02x%02x220000%02x%02x0000fafb", ext, amps, pw, freq).toLatin1()); };
-        QTest::newRow("change mode external") << "mode" << "1" << QStringList{} << frame(1, 0, 20, f0);
-        QTest::newRow("send external") << "send" << "1" << QStringList{} << frame(1, 0, 20, f0);
-        QTest::newRow("back to internal") << "send" << "10" << QStringList{} << frame(0, 0, 20, f0);
-        QTest::newRow("send unsnapped values") << "send" << "" << QStringList{"current 12 2.55", "pw 13 3.4", "ifreq 2 " + QString::number(2 * variant::kFreqStepKHz)} << frame(0, 12, 13, 2);
-        QTest::newRow("change mode clamped") << "mode" << "" << QStringList{"current 35 10", "pw 12 -1"} << frame(0, 35, 12, f0);
+        const QString ifreq2 = "ifreq 2 " + QString::number(2 * variant::kFreqStepKHz);
+        QTest::newRow("change mode external") << "mode" << QStringList{"trigger 1"} << frame(1, 0, 20, f0);
+        QTest::newRow("send external") << "send" << QStringList{"trigger 1"} << frame(1, 0, 20, f0);
+        QTest::newRow("back to internal") << "send" << QStringList{"trigger 1", "trigger 0"} << frame(0, 0, 20, f0);
+        QTest::newRow("send unsnapped values") << "send" << QStringList{"current 12 2.55", "pw 13 3.4", ifreq2} << frame(0, 12, 13, 2);
+        QTest::newRow("change mode clamped") << "mode" << QStringList{"current 35 10", "pw 12 -1"} << frame(0, 35, 12, f0);
+        QTest::newRow("change mode after close") << "mode" << QStringList{"close"} << QByteArray();
+        QTest::newRow("send after close") << "send" << QStringList{"close"} << QByteArray();
     }
     void sending()
     {
         QFETCH(QString, button);
-        QFETCH(QString, triggers);
-        QFETCH(QStringList, typed);
+        QFETCH(QStringList, steps);
         QFETCH(QByteArray, frame);
         OpenWindow o;
-        for (QChar index : triggers)
-            o.p.ui().comboBox_button_touchOff->setCurrentIndex(index.digitValue());
-        for (const QString &step : typed) {
+        for (const QString &step : steps) {
             const QStringList s = step.split(' ');
-            setpoint(o.p, s[0]).scroll->setValue(s[1].toInt());
-            setpoint(o.p, s[0]).edit->setText(s[2]);
+            if (s[0] == "trigger") {
+                o.p.ui().comboBox_button_touchOff->setCurrentIndex(s[1].toInt());
+            } else if (s[0] == "close") {
+                o.p.ui().button_close->click();
+            } else {
+                scroll(o.w, s[0])->setValue(s[1].toInt());
+                edit(o.w, s[0])->setText(s[2]);
+            }
         }
         QVERIFY(o.pty.readAvailable().isEmpty());   // choosing values sends nothing
-        (button == "send" ? o.p.ui().button_current_in : o.p.ui().button_touchOff)->click();
-        QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
-        QCOMPARE(o.pty.readAtLeast(13).toHex(' '), frame.toHex(' '));
-    }
-
-    void sendAfterClose()
-    {
-        OpenWindow o;
-        o.p.ui().button_close->click();
-        o.p.ui().button_touchOff->click();
-        QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("数据写入失败"));
-        QMetaObject::invokeMethod(&o.w, "on_button_current_in_clicked");
-        QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("数据写入失败"));
+        QVERIFY(QMetaObject::invokeMethod(&o.w, button == "send" ? "on_button_current_in_clicked" : "on_button_touchOff_clicked"));
+        QCOMPARE(o.p.ui().edit_message->text(), frame.isEmpty() ? QStringLiteral("数据写入失败") : QStringLiteral("数据写入成功"));
+        QCOMPARE(o.pty.readAtLeast(frame.size()).toHex(' '), frame.toHex(' '));
     }
 };
 

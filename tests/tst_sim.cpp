@@ -9,22 +9,13 @@
 class TestSim : public QObject {
     Q_OBJECT
 private slots:
-    // The panel's own readers check the simulator, whose encoding is written
-    // independently from the frame layout.
-    void currentNearest_data()
-    {
-        QTest::addColumn<double>("from");
-        QTest::addColumn<double>("to");
-        QTest::newRow("below the table") << 0.0 << 0.999;
-        QTest::newRow("the table") << 1.0 << 8.0;
-        QTest::newRow("above the table") << 8.0 << 51.0;
-    }
+    // The panel's own readers check the simulator, whose encoding is written independently
+    // from the frame layout: every current reads as the nearest the table offers; below 1 A
+    // the code is 0, read as 0.00 A, and far above the table the top code.
     void currentNearest()
     {
-        QFETCH(double, from);
-        QFETCH(double, to);
-        for (double a = from; a <= to + 1e-9; a += 0.001) {
-            double best = a < 1.0 ? 0.0 : 1e9;   // below 1 A: code 0, read as 0.00 A
+        for (double a = 0.0; a <= 51.0; a += 0.001) {
+            double best = a < 1.0 ? 0.0 : 1e9;
             for (int c = 20; c <= 163 && a >= 1.0; ++c)
                 best = std::min(best, std::fabs(laser::currentFromCode(c) - a));
             const double read = laser::currentFromCode(sim::codeForCurrent(a));
@@ -32,30 +23,21 @@ private slots:
         }
     }
 
-    void temperatureWholeDegree_data()
-    {
-        QTest::addColumn<double>("celsius");
-        QTest::addColumn<int>("degree");
-        for (int d = 0; d <= 40; ++d)
-            for (double off : {-0.49, 0.0, 0.49})
-                if (d + off >= 0 && d + off <= 40)
-                    QTest::addRow("%d %+.2f", d, off) << d + off << d;
-        for (double off : {-0.6, 40.6, 80.0})
-            QTest::addRow("off the table %g", off) << off << -999;
-    }
+    // Every whole degree on the table, and half a degree short of either neighbour, reads as
+    // that degree; a degree off the table reads as out of range. A code off by one either way
+    // still reads the same, so a reader that differs from the panel in the last bit of a
+    // division agrees too. The top degree owns only the table's last code.
     void temperatureWholeDegree()
     {
-        QFETCH(double, celsius);
-        QFETCH(int, degree);
         std::vector<double> slope, intercept;
         laser::computeCalibration(laser::calibrationDegrees(), laser::calibrationCodes(), slope, intercept);
-        // A code off by one either way still reads the same, so a reader that
-        // differs from the panel in the last bit of a division agrees too. The
-        // top degree owns only the table's last code.
-        const int code = sim::codeForTemperature(celsius);
-        for (int near : {code, code - 1, code + 1})
-            if (near == code || (degree >= 0 && degree < 40))
-                QCOMPARE(laser::temperatureFromCode(near, slope, intercept), degree);
+        for (int d = -1; d <= 41; ++d)   // -1 and 41: off the table
+            for (double celsius : {d - 0.49, d + 0.0, d + 0.49}) {
+                const int degree = d < 0 || d > 40 ? laser::kTemperatureOutOfRange : d, code = sim::codeForTemperature(celsius);
+                for (int near : {code, code - 1, code + 1})
+                    if (near == code || (degree >= 0 && degree < 40))
+                        QVERIFY2(laser::temperatureFromCode(near, slope, intercept) == degree, qPrintable(QString::number(celsius)));
+            }
     }
 
     // amps, celsius, set point, trigger.
@@ -68,7 +50,6 @@ private slots:
         QTest::newRow("full, trigger 2") << QVector<double>{8, 40, 40, 2} << "A5 5A 00 A3 02 00 05 A3 00 00 03 EE FF";
         QTest::newRow("0.5 under: locked") << QVector<double>{4.04, 24.5, 25, 0} << "A5 5A 00 52 00 00 04 BC 00 00 03 EE FF";
         QTest::newRow("0.6 over: unlocked") << QVector<double>{4.04, 25.6, 25, 0} << "A5 5A 00 52 00 00 04 CC 00 00 01 EE FF";
-        QTest::newRow("0 degrees") << QVector<double>{1, 0, 0, 0} << "A5 5A 00 14 00 00 03 30 00 00 03 EE FF";
     }
     void statusFrame()
     {
@@ -81,42 +62,36 @@ private slots:
 
     void commandReader_data()
     {
-        QTest::addColumn<QStringList>("reads");
+        QTest::addColumn<QByteArrayList>("reads");
         QTest::addColumn<QStringList>("events");
-        const QString cmd = "A55A000C220000141E0000FAFB", ok = "ok A5 5A 00 0C 22 00 00 14 1E 00 00 FA FB";
-        QTest::newRow("one read") << QStringList{cmd} << QStringList{ok};
-        QTest::newRow("header split") << QStringList{cmd.left(2), cmd.mid(2, 14), cmd.mid(16)} << QStringList{ok};
-        QTest::newRow("two in one read") << QStringList{cmd + cmd} << QStringList{ok, ok};
-        QTest::newRow("status trailer") << QStringList{cmd.left(22) + "EEFF"} << QStringList{"bad A5 5A 00 0C 22 00 00 14 1E 00 00 EE FF"};
-        QTest::newRow("noise, then a frame") << QStringList{"0011", cmd} << QStringList{"bad 00 11", ok};
-        QTest::newRow("header byte doubled") << QStringList{"A5" + cmd} << QStringList{"bad A5", ok};
-        QTest::newRow("cut short, then a frame") << QStringList{"A55A000C", cmd} << QStringList{"bad A5 5A 00 0C", ok};
-        QTest::newRow("incomplete at the end") << QStringList{cmd, "A55A00"} << QStringList{ok, "bad A5 5A 00"};
+        const QByteArray cmd = QByteArray::fromHex("A55A000C220000141E0000FAFB");
+        const QString ok = "ok A5 5A 00 0C 22 00 00 14 1E 00 00 FA FB";
+        auto row = [](const char *name, const QByteArrayList &reads, const QStringList &events) { QTest::newRow(name) << reads << events; };
+        row("header split, two in one read", {cmd.left(1), cmd.mid(1, 7), cmd.mid(8) + cmd}, {ok, ok});
+        row("status trailer", {cmd.left(11) + "\xEE\xFF"}, {"bad A5 5A 00 0C 22 00 00 14 1E 00 00 EE FF"});
+        row("noise ending in a lone header byte", {QByteArray::fromHex("0011A5") + cmd}, {"bad 00 11 A5", ok});
+        row("cut short, then a frame, then cut short", {cmd.left(4), cmd, cmd.left(3)}, {"bad A5 5A 00 0C", ok, "bad A5 5A 00"});
     }
     void commandReader()
     {
-        QFETCH(QStringList, reads);
+        QFETCH(QByteArrayList, reads);
         QFETCH(QStringList, events);
         sim::CommandReader r;
+        auto feed = [&r](const QByteArray &b) { return r.feed(reinterpret_cast<const std::uint8_t *>(b.data()), std::size_t(b.size())); };
         QStringList got;
-        for (int i = 0; i <= reads.size(); ++i) {   // every read, then the flush
-            const QByteArray b = QByteArray::fromHex(reads.value(i).toLatin1());
-            const auto *data = reinterpret_cast<const std::uint8_t *>(b.constData());
-            for (const auto &e : i < reads.size() ? r.feed(data, std::size_t(b.size())) : r.flush())
+        for (int i = 0; i <= reads.size(); ++i)   // every read, then the flush
+            for (const auto &e : i < reads.size() ? feed(reads[i]) : r.flush())
                 got << QString(e.good ? "ok " : "bad ") + QString::fromStdString(sim::hex(e.bytes));
-        }
         QCOMPARE(got, events);
     }
 
+    // Nothing in the noise can even begin a header, so a reader hunting for frames anywhere
+    // in the stream finds only the real ones.
     void noiseNeverFrames()
     {
         std::mt19937 rng(42);
-        // Nothing in the noise can even begin a header, so a reader hunting
-        // for frames anywhere in the stream finds only the real ones.
-        for (int i = 0; i < 5000; ++i) {
-            const sim::Bytes g = sim::garbage(rng);
-            QVERIFY(std::find(g.begin(), g.end(), 0xA5) == g.end());
-        }
+        for (int i = 0; i < 5000; ++i)
+            QVERIFY(sim::hex(sim::garbage(rng)).find("A5") == std::string::npos);
     }
 };
 
