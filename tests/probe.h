@@ -2,7 +2,7 @@
 
 #include "mainwindow.h"
 #include "mainwindowform.h"
-#include "pty.h"
+#include "ptypair.h"
 #include "serialthread.h"
 
 #include <QSerialPort>

@@ -1,38 +1,19 @@
 // The real window against the simulated laser, over a pseudo-terminal.
 #include "probe.h"
+#include "simprocess.h"
 #include "variant.h"
 
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-// The simulator as a child process; its stdout lines are collected as they come.
-struct Sim
+struct Sim : SimProcess
 {
     explicit Sim(const QStringList &args)
+        : SimProcess(LASER_SIM_PATH, args + QStringList{"--variant", variant::kName, "--seed", "1"})
     {
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
-            while (process.canReadLine())
-                lines << QString::fromUtf8(process.readLine()).trimmed();
-        });
-        process.start(LASER_SIM_PATH, args + QStringList{"--link", link, "--variant", variant::kName, "--seed", "1"});
-    }
-    ~Sim()
-    {
-        process.terminate();
-        process.waitForFinished(3000);
     }
     bool ready() { return QTest::qWaitFor([this] { return has("link: "); }, 5000); }
-    bool has(const QString &prefix) const { return !find(prefix).isEmpty(); }
-    QString find(const QString &prefix) const { return lines.filter(QRegularExpression("^" + QRegularExpression::escape(prefix))).value(0); }
-
-    QTemporaryDir dir;
-    QString link = dir.path() + "/laser";
-    QProcess process;
-    QStringList lines;
 };
 } // namespace
 
@@ -87,7 +68,7 @@ private slots:
         p.open(sim.link);
         QSignalSpy payloads(p.serialWorker(), SIGNAL(sendData(QByteArray)));
         QTRY_VERIFY_WITH_TIMEOUT(sim.has("sent: "), 20000);
-        const int sent = sim.find("sent: ").mid(6).toInt();
+        const int sent = int(sim.number("sent: "));
         QVERIFY(sent >= 150);
         QTRY_COMPARE_WITH_TIMEOUT(payloads.size(), sent, 5000);
         QVERIFY(!sim.has("bad frame"));

@@ -2,7 +2,8 @@
 // The panel takes no options and reports nothing about itself, so this is
 // where frame loss at line rate, CPU share and memory over reconnects are counted.
 #include "probe.h"
-#include "pty.h"
+#include "ptypair.h"
+#include "simprocess.h"
 #include "simlaser.h"
 #include "variant.h"
 
@@ -11,8 +12,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -69,18 +68,6 @@ long rssKiB()
     return fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// A "Vm...:  N kB" line of /proc/self/status.
-long statusKiB(const QByteArray &key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 // Runs the event loop (not a busy poll, which would inflate the CPU figure)
 // until done() holds or the time is up.
 bool waitUntil(const std::function<bool()> &done, int timeoutMs, int pollMs = 20)
@@ -98,44 +85,6 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs, int pollMs = 20
     loop.exec();
     return done();
 }
-
-// laser-sim as a child process; its stdout lines are collected as they come.
-class Sim
-{
-public:
-    Sim(const QString &program, const QStringList &args)
-    {
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
-            while (process.canReadLine())
-                lines << QString::fromUtf8(process.readLine()).trimmed();
-        });
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        link = dir.path() + QStringLiteral("/laser");
-        process.start(program, args + QStringList{"--link", link});
-    }
-    ~Sim()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            process.waitForFinished(3000);
-        }
-    }
-    bool running() const { return process.state() != QProcess::NotRunning; }
-    bool has(const QString &prefix) const { return !find(prefix).isEmpty(); }
-    QString find(const QString &prefix) const
-    {
-        for (const QString &line : lines)
-            if (line.startsWith(prefix))
-                return line;
-        return QString();
-    }
-    long number(const QString &prefix) const { return find(prefix).mid(prefix.size()).toLong(); }
-
-    QTemporaryDir dir;
-    QProcess process;
-    QStringList lines;
-    QString link;
-};
 
 struct Payloads
 {
@@ -173,21 +122,21 @@ QString statusArea(MainWindowProbe &p)
              ui.comboBox_button->currentText());
 }
 
-struct LineRate
+struct PhaseResult
 {
     bool ok = false;
     bool setupError = false;
     QString summary;
 };
 
-LineRate lineRate(const QString &simPath, double rate, double seconds, bool showWindow)
+PhaseResult lineRate(const QString &simPath, double rate, double seconds, bool showWindow)
 {
-    LineRate result;
+    PhaseResult result;
     const long requested = std::max(1L, static_cast<long>(seconds * rate + 0.5));
     out(QStringLiteral("phase 1: line rate, %1 frames/s for %2 s (%3 frames)")
             .arg(rate).arg(seconds).arg(requested));
 
-    Sim sim(simPath, {"--rate", QString::number(rate), "--count", QString::number(requested),
+    SimProcess sim(simPath, {"--rate", QString::number(rate), "--count", QString::number(requested),
                       "--variant", variant::kName, "--seed", "1"});
     if (!waitUntil([&] { return sim.has("link: ") || !sim.running(); }, 5000) || !sim.has("link: ")) {
         out(QStringLiteral("  laser-sim did not start (%1)").arg(simPath));
@@ -264,11 +213,9 @@ LineRate lineRate(const QString &simPath, double rate, double seconds, bool show
     const double simCpu = cpuSeconds(RUSAGE_CHILDREN);
 
     const long lost = sent - payloads.emitted;
-    const long peakRss = std::max(statusKiB("VmHWM"), [] {
-        rusage u{};
-        getrusage(RUSAGE_SELF, &u);
-        return u.ru_maxrss;
-    }());
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const long peakRss = usage.ru_maxrss;   // KiB on Linux
 
     out(row("frames sent (laser-sim)", finished ? QString::number(sent) : QStringLiteral("no 'sent:' line")));
     out(row("skipped by laser-sim", QString::number(skipped) + (skipped ? QStringLiteral(" (panel fell behind)") : QString())));
@@ -307,16 +254,9 @@ LineRate lineRate(const QString &simPath, double rate, double seconds, bool show
     return result;
 }
 
-struct Reconnects
+PhaseResult reconnects(int cycles, int warmup, long boundKiB, bool showWindow)
 {
-    bool ok = false;
-    bool setupError = false;
-    QString summary;
-};
-
-Reconnects reconnects(int cycles, int warmup, long boundKiB, bool showWindow)
-{
-    Reconnects result;
+    PhaseResult result;
     out(QStringLiteral("phase 2: %1 Open/Close cycles, one status frame each").arg(cycles));
     Pty pty;
     if (!pty.isValid()) {
@@ -429,8 +369,8 @@ int main(int argc, char **argv)
     const bool show = !parser.isSet(hiddenOpt);
 
     out(QStringLiteral("laserpanel-soak: variant %1, platform %2").arg(variant::kName, QApplication::platformName()));
-    const LineRate phase1 = lineRate(parser.value(simOpt), rate, seconds, show);
-    const Reconnects phase2 = reconnects(cycles, warmup, bound, show);
+    const PhaseResult phase1 = lineRate(parser.value(simOpt), rate, seconds, show);
+    const PhaseResult phase2 = reconnects(cycles, warmup, bound, show);
     if (qtWarnings)
         out(QStringLiteral("Qt warnings: %1 (on stderr)").arg(qtWarnings));
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// laser-sim as a child process, linked in a temporary folder; its stdout lines
+// are collected as they come.
+class SimProcess
+{
+public:
+    SimProcess(const QString &program, const QStringList &args)
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
+            while (process.canReadLine())
+                lines << QString::fromUtf8(process.readLine()).trimmed();
+        });
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, args + QStringList{"--link", link});
+    }
+    ~SimProcess()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            process.waitForFinished(3000);
+        }
+    }
+    SimProcess(const SimProcess &) = delete;
+    SimProcess &operator=(const SimProcess &) = delete;
+
+    bool running() const { return process.state() != QProcess::NotRunning; }
+    bool has(const QString &prefix) const { return !find(prefix).isEmpty(); }
+    QString find(const QString &prefix) const
+    {
+        for (const QString &line : lines)
+            if (line.startsWith(prefix))
+                return line;
+        return QString();
+    }
+    long number(const QString &prefix) const { return find(prefix).mid(prefix.size()).toLong(); }
+
+    QTemporaryDir dir;
+    const QString link = dir.path() + "/laser";
+    QProcess process;
+    QStringList lines;
+};
