@@ -1,6 +1,9 @@
 #pragma once
 
+#include "reading.h"
+
 #include <QByteArray>
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 
@@ -22,6 +25,15 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+signals:
+    // For the monitor: what the link carries, as it happens.
+    void statusDecoded(const QDateTime &when, const laser::Reading &reading);
+    void bytesSkipped(const QDateTime &when, const QByteArray &bytes);
+    // A command frame handed to the port, with what it asks in operator units.
+    void commandSent(const QDateTime &when, const QByteArray &frame, const laser::Setpoints &setpoints);
+    // detail: the port name for Open, the age of the data for Stale.
+    void linkEvent(const QDateTime &when, laser::LinkEvent event, const QString &detail);
 
 private slots:
     void onTimerOut();

@@ -20,7 +20,11 @@ void serialThread::readData()
 {
     if (!port->isOpen())
         return;
-    const QList<QByteArray> payloads = frames.feed(port->readAll());
-    for (const QByteArray &payload : payloads)
-        emit sendData(payload);
+    const auto pieces = frames.receive(port->readAll());
+    for (const auto &piece : pieces) {
+        if (!piece.skipped.isEmpty())
+            emit skippedBytes(piece.skipped);
+        if (!piece.payload.isEmpty())
+            emit sendData(piece.payload);
+    }
 }

@@ -18,6 +18,8 @@ public:
 
 signals:
     int sendData(QByteArray qa);
+    // Bytes dropped as not part of a frame, in line order with sendData.
+    void skippedBytes(QByteArray bytes);
 
 protected slots:
     void run() override;

@@ -11,32 +11,47 @@ constexpr char kTrailerSecond = '\xFF';
 
 QList<QByteArray> StatusFrameReassembler::feed(const QByteArray &bytes)
 {
-    buffer.append(bytes);
     QList<QByteArray> payloads;
+    for (const Piece &piece : receive(bytes))
+        if (!piece.payload.isEmpty())
+            payloads.append(piece.payload);
+    return payloads;
+}
+
+QList<StatusFrameReassembler::Piece> StatusFrameReassembler::receive(const QByteArray &bytes)
+{
+    buffer.append(bytes);
+    QList<Piece> pieces;
+    QByteArray skipped;
     int consumed = 0;
     for (;;) {
         const int header = buffer.indexOf(kHeader, consumed);
         if (header < 0) {
             // A lone A5 at the end may be the first half of the next header.
-            consumed = buffer.size();
-            if (buffer.endsWith(kHeaderFirst))
-                --consumed;
+            const int keep = buffer.endsWith(kHeaderFirst) ? 1 : 0;
+            skipped.append(buffer.constData() + consumed, buffer.size() - keep - consumed);
+            consumed = buffer.size() - keep;
             break;
         }
+        skipped.append(buffer.constData() + consumed, header - consumed);
         if (buffer.size() - header < kStatusFrameSize) {
             consumed = header;
             break;
         }
         if (buffer.at(header + 11) == kTrailerFirst && buffer.at(header + 12) == kTrailerSecond) {
-            payloads.append(buffer.mid(header + 2, kStatusPayloadSize));
+            pieces.append(Piece{skipped, buffer.mid(header + 2, kStatusPayloadSize)});
+            skipped.clear();
             consumed = header + kStatusFrameSize;
         } else {
             // Not a frame after all: the header may have been payload bytes.
+            skipped.append(buffer.at(header));
             consumed = header + 1;
         }
     }
+    if (!skipped.isEmpty())
+        pieces.append(Piece{skipped, QByteArray()});
     buffer.remove(0, consumed);
-    return payloads;
+    return pieces;
 }
 
 } // namespace laser

@@ -18,6 +18,16 @@ public:
     // buffer never holds more than one unfinished frame.
     QList<QByteArray> feed(const QByteArray &bytes);
 
+    // One completed frame's payload with the bytes dropped since the frame
+    // before it. Bytes dropped after the last completed frame come in an
+    // entry of their own with an empty payload.
+    struct Piece {
+        QByteArray skipped;
+        QByteArray payload;
+    };
+    // As feed, with the dropped bytes kept for whoever shows the raw line.
+    QList<Piece> receive(const QByteArray &bytes);
+
     int buffered() const { return buffer.size(); }
     void clear() { buffer.clear(); }
 

@@ -1,0 +1,108 @@
+#include "csvrecord.h"
+
+#include "statusdecode.h"
+
+#include <QLatin1Char>
+
+namespace laser::csv {
+
+namespace {
+constexpr int kColumns = 12;
+
+QString twoDecimals(double value) { return QString::number(value, 'f', 2); }
+
+QString row(const QDateTime &when, const QString &kind, const QStringList &values)
+{
+    QStringList cells{isoTime(when), kind};
+    cells += values;
+    while (cells.size() < kColumns)
+        cells.append(QString());
+    return cells.join(QLatin1Char(','));
+}
+
+QString triggerName(bool external)
+{
+    return external ? QStringLiteral("external") : QStringLiteral("internal");
+}
+} // namespace
+
+QString isoTime(const QDateTime &when)
+{
+    const QDateTime local = when.toLocalTime();
+    const int offset = local.offsetFromUtc() / 60;
+    const int abs = offset < 0 ? -offset : offset;
+    return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz"))
+        + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        + QStringLiteral("%1:%2").arg(abs / 60, 2, 10, QLatin1Char('0')).arg(abs % 60, 2, 10, QLatin1Char('0'));
+}
+
+QStringList header(const QString &program, const QString &variant, const QString &port,
+                   const QDateTime &start)
+{
+    // A line break in a name would end the comment line early.
+    auto oneLine = [](QString s) { return s.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' ')); };
+    return {QStringLiteral("# program: %1").arg(oneLine(program)),
+            QStringLiteral("# variant: %1").arg(oneLine(variant)),
+            QStringLiteral("# port: %1").arg(oneLine(port)),
+            QStringLiteral("# started: %1").arg(isoTime(start)),
+            columns()};
+}
+
+QString columns()
+{
+    return QStringLiteral("time,kind,current_A,temperature_C,trigger,pump_supply,tec,"
+                          "set_current_A,set_pulse_ns,set_freq_kHz,set_trigger,detail");
+}
+
+QString statusRow(const QDateTime &when, const Reading &r)
+{
+    // Outside the calibration there is no temperature to record.
+    const QString temperature =
+        r.temperatureC == kTemperatureOutOfRange ? QString() : QString::number(r.temperatureC);
+    return row(when, QStringLiteral("status"),
+               {twoDecimals(r.currentA), temperature, triggerName(r.externalTrigger),
+                r.pumpSupplyNormal ? QStringLiteral("normal") : QStringLiteral("fault"),
+                r.tecLocked ? QStringLiteral("locked") : QStringLiteral("unlocked")});
+}
+
+QString commandRow(const QDateTime &when, const Setpoints &s)
+{
+    return row(when, QStringLiteral("command"),
+               {QString(), QString(), QString(), QString(), QString(), twoDecimals(s.currentA),
+                twoDecimals(s.pulseNs), QString::number(s.freqKHz), triggerName(s.externalTrigger)});
+}
+
+QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail)
+{
+    QStringList values;
+    for (int i = 2; i < kColumns - 1; ++i)
+        values.append(QString());
+    values.append(field(detail));
+    return row(when, eventKind(event), values);
+}
+
+QString eventKind(LinkEvent event)
+{
+    switch (event) {
+    case LinkEvent::Open: return QStringLiteral("open");
+    case LinkEvent::Close: return QStringLiteral("close");
+    case LinkEvent::Lost: return QStringLiteral("lost");
+    case LinkEvent::Stale: return QStringLiteral("stale");
+    case LinkEvent::Recovered: return QStringLiteral("recovered");
+    case LinkEvent::RecordingStarted: return QStringLiteral("recording_started");
+    case LinkEvent::RecordingStopped: return QStringLiteral("recording_stopped");
+    }
+    return QString();
+}
+
+QString field(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
+        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace laser::csv

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "reading.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// The recording format shared by the panel and laserctl: a few '#' lines that
+// describe the session, one line of column names, then one row per status
+// frame, command or link event. Every row has all columns; the ones that do
+// not apply to its kind are empty.
+namespace laser::csv {
+
+// 2026-12-07T14:03:21.042+01:00: local time, milliseconds, UTC offset.
+QString isoTime(const QDateTime &when);
+
+// The '#' lines and the column line, each without its newline.
+QStringList header(const QString &program, const QString &variant, const QString &port,
+                   const QDateTime &start);
+QString columns();
+
+QString statusRow(const QDateTime &when, const Reading &reading);
+QString commandRow(const QDateTime &when, const Setpoints &setpoints);
+QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail = QString());
+
+// The `kind` column of an event row: open, close, lost, stale, recovered,
+// recording_started, recording_stopped.
+QString eventKind(LinkEvent event);
+
+// A field quoted as CSV needs it (comma, quote or line break inside).
+QString field(const QString &text);
+
+} // namespace laser::csv
