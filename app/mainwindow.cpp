@@ -15,6 +15,8 @@
 
 namespace {
 constexpr int kRefreshIntervalMs = 500;
+// How often the record looks for a silent laser; the display looks at its ticks.
+constexpr int kLinkWatchIntervalMs = 250;
 
 // The scroll bar follows a typed setpoint; a value outside its range is also
 // replaced in the field by the bound's own text.
@@ -60,6 +62,16 @@ MainWindow::MainWindow(QWidget *parent)
     computeCalibration();
 
     new PortCompleter(ui->portnun_edit);
+
+    qRegisterMetaType<laser::Reading>();
+    qRegisterMetaType<laser::Setpoints>();
+    qRegisterMetaType<laser::LinkEvent>();
+    clock.start();
+    linkWatch = new QTimer(this);
+    linkWatch->setInterval(kLinkWatchIntervalMs);
+    connect(linkWatch, &QTimer::timeout, this, &MainWindow::watchLink);
+    // The form's sample values were never read from a laser.
+    showNoData();
 }
 
 MainWindow::~MainWindow()
@@ -104,11 +116,22 @@ void MainWindow::on_portopen_button_clicked()
             return;
         endConnection();
         ui->edit_message->setText(QStringLiteral("串口连接已断开"));
+        emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Lost, portName);
     });
+
+    // Nothing from an earlier connection may show as this one's.
+    staleRule.start(nowMs());
+    linkStale = false;
+    showNoData();
+    linkWatch->start();
+    emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Open, portName);
 
     serialWorker = new serialThread(serialPort);
     connect(serialWorker, SIGNAL(sendData(QByteArray)), this, SLOT(receiveData(QByteArray)),
             Qt::QueuedConnection);
+    connect(serialWorker, &serialThread::skippedBytes, this, [this](const QByteArray &bytes) {
+        emit bytesSkipped(QDateTime::currentDateTime(), bytes);
+    }, Qt::QueuedConnection);
     serialWorker->start(QThread::InheritPriority);
 
     refreshTimer = new QTimer(this);
@@ -154,12 +177,15 @@ void MainWindow::on_button_close_clicked()
         return;
     endConnection();
     ui->edit_message->setText(QStringLiteral("串口关闭成功"));
+    emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Close, portName);
 }
 
 void MainWindow::endConnection()
 {
     if (refreshTimer)
         refreshTimer->stop();
+    linkWatch->stop();
+    showNoData();
     if (serialWorker)
         serialWorker->quit();
     if (serialPort)

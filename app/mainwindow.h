@@ -1,9 +1,11 @@
 #pragma once
 
 #include "reading.h"
+#include "stalerule.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -69,6 +71,12 @@ private:
     // Frees the port, worker and timer of the previous Open.
     void releaseConnection();
     void reportWrite(int result);
+
+    // The status area's truth: nothing before data, greyed when stale.
+    void showNoData();
+    void setReadoutsLive(bool live, const QString &toolTip);
+    void watchLink();
+    qint64 nowMs() const { return clock.elapsed() + clockOffsetMs; }
     // The operator may pick another port next; offer what is plugged in now.
     void refreshPortList();
 
@@ -92,6 +100,13 @@ private:
     std::vector<double> calibIntercept;
     std::vector<int> calibX;
     std::vector<int> calibY;
+
+    QElapsedTimer clock;
+    qint64 clockOffsetMs = 0;   // lets the tests move time on
+    laser::StaleRule staleRule;
+    QTimer *linkWatch = nullptr;
+    bool linkStale = false;     // as the record last saw it
+    bool shownStale = false;    // as the status area last showed it
 
     friend struct MainWindowProbe;
 };

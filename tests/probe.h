@@ -43,11 +43,26 @@ struct MainWindowProbe
         return s;
     }
     void tick() { w.onTimerOut(); }
+    // Moves the window's clock on, as if that much time had passed.
+    void advance(qint64 ms) { w.clockOffsetMs += ms; }
     // Types a port name and clicks Open.
     void open(const QString &port)
     {
         w.ui->portnun_edit->setText(port);
         w.ui->portopen_button->click();
+    }
+    // The five readouts: all enabled, all disabled, or mixed.
+    QString readoutsEnabled() const
+    {
+        int on = 0;
+        for (QWidget *r : readouts())
+            on += r->isEnabled();
+        return on == 5 ? "enabled" : on == 0 ? "disabled" : "mixed";
+    }
+    QList<QWidget *> readouts() const
+    {
+        return {w.ui->edit_current_a, w.ui->edit_temp_a, w.ui->comboBox_button_touchOff_read,
+                w.ui->comboBox_button_status, w.ui->comboBox_button};
     }
     // The status area: current, temperature, trigger, supply, TEC.
     QStringList status() const

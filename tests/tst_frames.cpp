@@ -66,12 +66,36 @@ private slots:
     {
         QFETCH(Bytes, reads);
         QFETCH(Bytes, payloads);
-        laser::StatusFrameReassembler r;
-        Bytes got;
-        for (const QByteArray &read : reads)
+        laser::StatusFrameReassembler r, raw;
+        Bytes got, viaPieces;
+        int fed = 0, skipped = 0;
+        for (const QByteArray &read : reads) {
             got += r.feed(read);
+            fed += read.size();
+            for (const auto &piece : raw.receive(read)) {
+                skipped += piece.skipped.size();
+                if (!piece.payload.isEmpty())
+                    viaPieces << piece.payload;
+            }
+        }
         QCOMPARE(got, payloads);
+        QCOMPARE(viaPieces, payloads);
         QVERIFY(r.buffered() < laser::kStatusFrameSize);
+        // Every byte is in a frame, shown as skipped, or still waiting.
+        QCOMPARE(skipped + payloads.size() * laser::kStatusFrameSize + raw.buffered(), fed);
+    }
+
+    void skippedBytesComeBeforeTheirFrame()
+    {
+        laser::StatusFrameReassembler r;
+        const auto pieces = r.receive(hex("00ffa5eeff") + statusFrame(p1) + hex("5aa5a5") + statusFrame(p2) + hex("01a5"));
+        QCOMPARE(pieces.size(), 3);
+        QCOMPARE(pieces[0].skipped, hex("00ffa5eeff"));
+        QCOMPARE(pieces[0].payload, p1);
+        QCOMPARE(pieces[1].skipped, hex("5aa5a5"));
+        QCOMPARE(pieces[1].payload, p2);
+        QCOMPARE(pieces[2].skipped, hex("01"));   // the last A5 may start a frame
+        QVERIFY(pieces[2].payload.isEmpty());
     }
 
     // Garbage never holds A5, so nothing between frames can pass for a frame,

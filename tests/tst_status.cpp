@@ -33,29 +33,109 @@ private slots:
     {
         QFETCH(QByteArray, payload);
         QFETCH(QStringList, expected);
-        MainWindow w;
-        MainWindowProbe p(w);
-        p.receive(QByteArray::fromHex("ffffffffffffffffff"));   // older payload, fully replaced
-        p.receive(payload);
-        QCOMPARE(p.statusBytes().size(), std::size_t(9));
-        p.tick();
-        QCOMPARE(p.status(), expected);
+        OpenWindow o;
+        o.p.receive(QByteArray::fromHex("ffffffffffffffffff"));   // older payload, fully replaced
+        o.p.receive(payload);
+        QCOMPARE(o.p.statusBytes().size(), std::size_t(9));
+        o.p.tick();
+        QCOMPARE(o.p.status(), expected);
     }
 
-    void firstTickWithoutPayload()
+    // What the status area claims, step by step: nothing before data, greyed
+    // when stale, cleared when the connection ends.
+    void truth_data()
     {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("readouts");
+        QTest::addColumn<QString>("message");
+        const QStringList none{"", "", "", "", ""};
+        const QStringList a{"2.04", "10", "内触发", "正常", "未锁定"};
+        const QStringList b{"8.00", "40", "外触发", "异常", "锁定"};
+        auto row = [](const char *name, const QString &steps, const QStringList &shown, const char *readouts, const char *message) {
+            QTest::newRow(name) << steps.split(' ') << shown << QString(readouts) << QString::fromUtf8(message);
+        };
+        row("start-up", "tick", none, "enabled", "Message");
+        row("frame before any open", "a tick", none, "enabled", "Message");
+        row("open, silent", "open tick", none, "enabled", "串口打开成功");
+        row("open, silent past the limit", "open +2100 tick", none, "disabled", "未收到激光器状态");
+        row("stale message once", "open +2100 tick mark +1000 tick", none, "disabled", "-");
+        row("frames make it live", "open a tick", a, "enabled", "串口打开成功");
+        row("silence makes it stale", "open a tick +2100 tick", a, "disabled", "未收到激光器状态");
+        row("frames again recover", "open a tick +2100 tick b tick", b, "enabled", "激光器状态已恢复");
+        row("recovery from silence since open", "open +2100 tick a tick", a, "enabled", "激光器状态已恢复");
+        row("close clears", "open a tick close", none, "enabled", "串口关闭成功");
+        row("close while stale clears", "open a tick +2100 tick close tick", none, "enabled", "串口关闭成功");
+        row("hang-up clears", "open a tick hangup", none, "enabled", "串口连接已断开");
+        row("reopen shows nothing earlier", "open a tick close open tick", none, "enabled", "串口打开成功");
+        row("reopen, stale counts from open", "open a tick close +5000 open +1000 tick", none, "enabled", "串口打开成功");
+        row("reopen, new frame", "open a tick close open b tick", b, "enabled", "串口打开成功");
+        // A laser that reports every second gets 5 s before it counts as silent.
+        row("1 s reporter, 4.9 s silence", "open a +1000 a +1000 a +1000 a +4900 tick", a, "enabled", "串口打开成功");
+        row("1 s reporter, 5.1 s silence", "open a +1000 a +1000 a +1000 a +5100 tick", a, "disabled", "未收到激光器状态");
+        row("fast reporter, 2.1 s silence", "open a +200 a +200 a +200 a +2100 tick", a, "disabled", "未收到激光器状态");
+    }
+    void truth()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, readouts);
+        QFETCH(QString, message);
+        QScopedPointer<Pty> pty;
         MainWindow w;
         MainWindowProbe p(w);
-        p.tick();
-        QCOMPARE(p.status(), (QStringList{"0.00", "0", "内触发", "正常", "锁定"}));
-        QCOMPARE(p.ui().edit_ifreq_a->text(), QStringLiteral("300"));
-        QCOMPARE(p.ui().edit_temp_in->text(), QStringLiteral("34"));
+        for (const QString &step : steps) {
+            if (step == "open") {
+                pty.reset(new Pty);
+                p.open(pty->slaveName());
+            } else if (step == "a") {
+                p.receive(QByteArray::fromHex("0029 00 00 03c7 0000 01"));
+            } else if (step == "b") {
+                p.receive(QByteArray::fromHex("00a3 01 00 05a3 0000 02"));
+            } else if (step.startsWith('+')) {
+                p.advance(step.mid(1).toInt());
+            } else if (step == "tick") {
+                p.tick();
+            } else if (step == "mark") {
+                p.ui().edit_message->setText("-");
+            } else if (step == "close") {
+                p.ui().button_close->click();
+            } else if (step == "hangup") {
+                pty->closeMaster();
+                QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"));
+            } else {
+                QFAIL(qPrintable("unknown step " + step));
+            }
+        }
+        QCOMPARE(p.status(), shown);
+        QCOMPARE(p.readoutsEnabled(), readouts);
+        QCOMPARE(p.ui().edit_message->text(), message);
+        for (QWidget *r : p.readouts())
+            QCOMPARE(r->toolTip().isEmpty(), readouts == "enabled");
+        QCOMPARE(p.ui().edit_current_a->placeholderText(), QStringLiteral("无数据"));
+        QCOMPARE(p.ui().comboBox_button->count(), 2);
+    }
+
+    // Stop pauses the display: a change to stale shows at the first tick after Start.
+    void staleWhileStopped()
+    {
+        OpenWindow o;
+        o.p.receive(QByteArray::fromHex("0029 00 00 03c7 0000 01"));
+        QTRY_COMPARE(o.p.ui().edit_current_a->text(), QStringLiteral("2.04"));
+        o.p.ui().stop_button->click();
+        o.p.advance(2100);
+        QTest::qWait(600);   // no tick may show it
+        QCOMPARE(o.p.readoutsEnabled(), QStringLiteral("enabled"));
+        QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("定时器关闭成功"));
+        o.p.ui().start_button->click();
+        QTRY_COMPARE(o.p.ui().edit_message->text(), QStringLiteral("未收到激光器状态"));
+        QCOMPARE(o.p.readoutsEnabled(), QStringLiteral("disabled"));
     }
 
     void shortPayloadIsDropped()
     {
-        MainWindow w;
-        MainWindowProbe p(w);
+        OpenWindow o;
+        MainWindowProbe &p = o.p;
         p.receive(QByteArray::fromHex("0029 00 00 03c7 0000 01"));
         for (const char *hex : {"", "a5", "eeff", "0014000003280000"})
             p.receive(QByteArray::fromHex(hex));
@@ -68,9 +148,11 @@ private slots:
     {
         MainWindow w;
         MainWindowProbe p(w);
+        p.tick();   // shown with or without data
+        QCOMPARE(p.ui().edit_ifreq_a->text(), QString::number(variant::kFreqInitialSteps * variant::kFreqStepKHz));
+        QCOMPARE(p.ui().edit_temp_in->text(), QStringLiteral("34"));
         const int steps = variant::kFreqMaxSteps * 45 / 100;   // 45, or 4 in 100 kHz steps
         p.ui().scroll_ifreq->setValue(steps);
-        p.receive(QByteArray::fromHex("0014 00 00 0328 ffff 03"));
         p.tick();
         QCOMPARE(p.ui().edit_ifreq_a->text(), QString::number(steps * variant::kFreqStepKHz));
     }

@@ -1,0 +1,97 @@
+// The stale rule and the recording format, without a window.
+#include "csvrecord.h"
+#include "stalerule.h"
+
+#include <QtTest>
+
+#include <ctime>
+
+class LinkRulesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Frame times after a start at 0, then the time asked about.
+    void staleRule_data()
+    {
+        QTest::addColumn<QList<qint64>>("frames");
+        QTest::addColumn<qint64>("at");
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<bool>("stale");
+        QTest::newRow("silent since start, at the limit") << QList<qint64>{} << qint64(2000) << qint64(2000) << false;
+        QTest::newRow("silent since start, past it") << QList<qint64>{} << qint64(2001) << qint64(2000) << true;
+        QTest::newRow("one frame, no interval yet") << QList<qint64>{500} << qint64(2600) << qint64(2000) << true;
+        QTest::newRow("5 Hz keeps the 2 s floor") << QList<qint64>{200, 400, 600, 800} << qint64(2900) << qint64(2000) << true;
+        QTest::newRow("every 1 s: 5 s") << QList<qint64>{1000, 2000, 3000, 4000} << qint64(8900) << qint64(5000) << false;
+        QTest::newRow("every 1 s, past 5 s") << QList<qint64>{1000, 2000, 3000, 4000} << qint64(9001) << qint64(5000) << true;
+        // One long gap among short ones must not stretch the limit.
+        QTest::newRow("median, not the outlier") << QList<qint64>{200, 400, 10400, 10600, 10800} << qint64(12801) << qint64(2000) << true;
+        // Frames of one read share a time and say nothing about the rate.
+        QTest::newRow("bursts every 1 s") << QList<qint64>{1000, 1000, 1000, 2000, 2000, 2000, 3000, 3000} << qint64(7900) << qint64(5000) << false;
+    }
+    void staleRule()
+    {
+        QFETCH(QList<qint64>, frames);
+        QFETCH(qint64, at);
+        QFETCH(qint64, limit);
+        QFETCH(bool, stale);
+        laser::StaleRule rule;
+        rule.frame(-5000);   // an earlier connection's frame
+        rule.start(0);
+        for (qint64 t : frames)
+            rule.frame(t);
+        QCOMPARE(rule.hasFrame(), !frames.isEmpty());
+        QCOMPARE(rule.limitMs(), limit);
+        QCOMPARE(rule.isStale(at), stale);
+    }
+
+    void isoTimeHasTheOffset_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("UTC") << QByteArray("UTC0") << "2026-01-02T03:04:05.006+00:00";
+        QTest::newRow("east") << QByteArray("CST-8") << "2026-01-02T11:04:05.006+08:00";
+        QTest::newRow("west, half hour") << QByteArray("NST3:30") << "2026-01-01T23:34:05.006-03:30";
+    }
+    void isoTimeHasTheOffset()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, expected);
+        const QByteArray saved = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        const QDateTime utc(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC);
+        const QString got = laser::csv::isoTime(utc);
+        qputenv("TZ", saved);
+        tzset();
+        QCOMPARE(got, expected);
+    }
+
+    void rows()
+    {
+        using namespace laser::csv;
+        const QDateTime t = QDateTime::currentDateTime();
+        const int columnCount = columns().split(',').size();
+        laser::Reading r;
+        r.currentA = 2.4;
+        r.temperatureC = -999;
+        r.tecLocked = true;
+        const QStringList status = statusRow(t, r).split(',');
+        QCOMPARE(status.mid(1, 7), (QStringList{"status", "2.40", "", "internal", "fault", "locked", ""}));
+        const QStringList command =
+            commandRow(t, laser::setpointsFromSteps(true, 12, 13, 30, 10, 34)).split(',');
+        QCOMPARE(command.mid(1), (QStringList{"command", "", "", "", "", "", "2.40", "3.25", "300", "external", ""}));
+        for (const QStringList &row : {status, command})
+            QCOMPARE(row.size(), columnCount);
+        QCOMPARE(eventRow(t, laser::LinkEvent::Open, "/dev/a,b").section(',', 1), QStringLiteral("open,,,,,,,,,,\"/dev/a,b\""));
+        QCOMPARE(field("say \"hi\""), QStringLiteral("\"say \"\"hi\"\"\""));
+        const QStringList head = header("laserpanel 1.3", "v1.3", "/dev/x\nsneaky", t);
+        QCOMPARE(head.size(), 5);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(head[i].startsWith("# ") && !head[i].contains('\n'));
+        QCOMPARE(head.last(), columns());
+    }
+};
+
+QTEST_APPLESS_MAIN(LinkRulesTest)
+#include "tst_linkrules.moc"
