@@ -18,14 +18,6 @@ constexpr int kRefreshIntervalMs = 500;
 // How often the record looks for a silent laser; the display looks at its ticks.
 constexpr int kLinkWatchIntervalMs = 250;
 
-// The scroll bar follows a typed setpoint; a value outside its range is also
-// replaced in the field by the bound's own text.
-void follow(QScrollBar *scroll, QLineEdit *edit, const setpoint::Typed &typed, const QString &boundText)
-{
-    scroll->setValue(typed.position);
-    if (typed.clamped)
-        edit->setText(boundText);
-}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -72,6 +64,21 @@ MainWindow::MainWindow(QWidget *parent)
     connect(linkWatch, &QTimer::timeout, this, &MainWindow::watchLink);
     // The form's sample values were never read from a laser.
     showNoData();
+
+    // An edit ends on Return or when the field loses focus; only then does the
+    // field take the canonical text of what the next command carries.
+    connect(ui->edit_current_in, &QLineEdit::editingFinished, this, [this] {
+        ui->edit_current_in->setText(setpoint::decimalText(ui->scroll_current->value(), setpoint::kCurrentStepsPerAmp));
+        currentSetting = ui->scroll_current->value();
+    });
+    connect(ui->edit_pw_in, &QLineEdit::editingFinished, this, [this] {
+        ui->edit_pw_in->setText(setpoint::decimalText(ui->scroll_pw->value(), setpoint::kPulseStepsPerNs));
+        pwSetting = ui->scroll_pw->value();
+    });
+    connect(ui->edit_ifreq_in, &QLineEdit::editingFinished, this, [this] {
+        ui->edit_ifreq_in->setText(setpoint::frequencyText(ui->scroll_ifreq->value(), variant::kFreqStepKHz));
+        ifreqSetting = ui->scroll_ifreq->value();
+    });
 }
 
 MainWindow::~MainWindow()
@@ -226,17 +233,27 @@ void MainWindow::releaseConnection()
 
 // --- Setpoints and command sending ---
 
+void MainWindow::followText(QScrollBar *scroll, int position)
+{
+    // The operator is still typing: rewriting the text now would put the
+    // cursor after digits they never typed.
+    textLeads = true;
+    scroll->setValue(position);
+    textLeads = false;
+}
+
 void MainWindow::on_edit_current_in_textChanged(const QString &arg1)
 {
     const setpoint::Typed typed = setpoint::fromDecimalText(
         arg1, setpoint::kCurrentStepsPerAmp, ui->scroll_current->minimum(), ui->scroll_current->maximum());
     currentSetting = typed.member;
-    follow(ui->scroll_current, ui->edit_current_in, typed,
-           setpoint::decimalText(typed.position, setpoint::kCurrentStepsPerAmp));
+    followText(ui->scroll_current, typed.position);
 }
 
 void MainWindow::on_scroll_current_valueChanged(int value)
 {
+    if (textLeads)
+        return;
     currentSetting = value;
     ui->edit_current_in->setText(setpoint::decimalText(value, setpoint::kCurrentStepsPerAmp));
 }
@@ -247,11 +264,13 @@ void MainWindow::on_edit_pw_in_textChanged(const QString &arg1)
         arg1, setpoint::kPulseStepsPerNs, ui->scroll_pw->minimum(), ui->scroll_pw->maximum());
     pwSetting = typed.member;
     qDebug("%f", pwSetting);
-    follow(ui->scroll_pw, ui->edit_pw_in, typed, setpoint::decimalText(typed.position, setpoint::kPulseStepsPerNs));
+    followText(ui->scroll_pw, typed.position);
 }
 
 void MainWindow::on_scroll_pw_valueChanged(int value)
 {
+    if (textLeads)
+        return;
     pwSetting = value;
     ui->edit_pw_in->setText(setpoint::decimalText(value, setpoint::kPulseStepsPerNs));
 }
@@ -261,11 +280,13 @@ void MainWindow::on_edit_ifreq_in_textChanged(const QString &arg1)
     const setpoint::Typed typed = setpoint::fromFrequencyText(
         arg1, variant::kFreqStepKHz, ui->scroll_ifreq->minimum(), ui->scroll_ifreq->maximum());
     ifreqSetting = typed.position;
-    follow(ui->scroll_ifreq, ui->edit_ifreq_in, typed, setpoint::frequencyText(typed.position, variant::kFreqStepKHz));
+    followText(ui->scroll_ifreq, typed.position);
 }
 
 void MainWindow::on_scroll_ifreq_valueChanged(int value)
 {
+    if (textLeads)
+        return;
     ifreqSetting = value;
     ui->edit_ifreq_in->setText(setpoint::frequencyText(value, variant::kFreqStepKHz));
 }

@@ -11,6 +11,7 @@
 
 #include <vector>
 
+class QScrollBar;
 class QSerialPort;
 class QTimer;
 class serialThread;
@@ -71,6 +72,8 @@ private:
     // Frees the port, worker and timer of the previous Open.
     void releaseConnection();
     void reportWrite(int result);
+    // Moves a scroll bar to a typed setpoint without rewriting the text.
+    void followText(QScrollBar *scroll, int position);
 
     // The status area's truth: nothing before data, greyed when stale.
     void showNoData();
@@ -107,6 +110,7 @@ private:
     QTimer *linkWatch = nullptr;
     bool linkStale = false;     // as the record last saw it
     bool shownStale = false;    // as the status area last showed it
+    bool textLeads = false;     // a scroll bar follows typed text
 
     friend struct MainWindowProbe;
 };

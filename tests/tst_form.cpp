@@ -110,6 +110,28 @@ private slots:
         }
         QCOMPARE(actual.join("; "), cells);
     }
+
+    // Tab ends an edit, so the focus chain decides where an edit ends: it runs
+    // through the form in its catalogue order, and Tab from the last field
+    // comes back to the first.
+    void tabWalksTheCatalogueOrder()
+    {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        form.portnun_edit->setFocus(Qt::TabFocusReason);
+        QStringList walk{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            if (QApplication::focusWidget() == form.portnun_edit)
+                break;
+            walk << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(walk, QString("portnun_edit portopen_button button_close start_button stop_button "
+                               "button_touchOff comboBox_button_touchOff edit_pw_in edit_ifreq_in edit_current_in "
+                               "button_current_in edit_current_a edit_ifreq_a edit_temp_a edit_temp_in "
+                               "comboBox_button_touchOff_read comboBox_button_status comboBox_button edit_message").split(' '));
+    }
 };
 
 QTEST_MAIN(FormTest)

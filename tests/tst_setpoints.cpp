@@ -26,6 +26,17 @@ double setting(const MainWindowProbe &p, const QString &name)
 {
     return name == "current" ? p.currentSetting() : name == "pw" ? p.pwSetting() : p.ifreqSetting();
 }
+// Keyboard focus as a click would give it; the window must be active for that.
+void focus(MainWindow &w, QWidget *widget)
+{
+    if (!w.isVisible()) {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+    }
+    widget->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(widget->hasFocus());
+}
 } // namespace
 
 class SetpointsTest : public QObject
@@ -35,57 +46,106 @@ class SetpointsTest : public QObject
 private slots:
     void initTestCase() { defaultHandler = qInstallMessageHandler(collect); }
 
+    // Real keystrokes: select all, type, end the edit. The text is never
+    // rewritten under the cursor; the end shows what the next command carries.
     void typing_data()
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("before");
         QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("end");          // return, tab or focus
         QTest::addColumn<QVariantList>("shown");   // text, scroll position, setting
 
-        // In range: the scroll bar snaps only when it moves.
-        QTest::newRow("current 2.5 snaps") << "current" << 0 << "2.5" << QVariantList{"2.40", 12, 12.0};
-        QTest::newRow("current 2.45 stays") << "current" << 12 << "2.45" << QVariantList{"2.45", 12, 12.25};
-        QTest::newRow("current 8 to max") << "current" << 0 << "8" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("pw 3.3 snaps") << "pw" << 20 << "3.3" << QVariantList{"3.25", 13, 13.0};
-        QTest::newRow("pw 3.3 stays") << "pw" << 13 << "3.3" << QVariantList{"3.3", 13, 13.2};
-        QTest::newRow("freq stays unsnapped") << "ifreq" << f0 << unsnapped << QVariantList{unsnapped, f0, double(f0)};
+        const QString f300 = QString::number(300 / variant::kFreqStepKHz), f500 = QString::number(500 / variant::kFreqStepKHz);
+        QTest::newRow("current 3.3") << "current" << 0 << "3.3" << "return" << QVariantList{"3.20", 16, 16.0};
+        QTest::newRow("current 2.45 between steps") << "current" << 12 << "2.45" << "tab" << QVariantList{"2.40", 12, 12.0};
+        QTest::newRow("current 2.5") << "current" << 0 << "2.5" << "focus" << QVariantList{"2.40", 12, 12.0};
+        QTest::newRow("freq 300") << "ifreq" << fMax << "300" << "return" << QVariantList{"300", f300.toInt(), f300.toDouble()};
+        QTest::newRow("freq 500") << "ifreq" << f0 << "500" << "tab" << QVariantList{"500", f500.toInt(), f500.toDouble()};
+        QTest::newRow("freq unsnapped") << "ifreq" << 1 << unsnapped << "return" << QVariantList{QString::number(f0 * variant::kFreqStepKHz), f0, double(f0)};
+        QTest::newRow("pw 10") << "pw" << 20 << "10" << "return" << QVariantList{"10.00", 40, 40.0};
+        QTest::newRow("pw 3.3") << "pw" << 20 << "3.3" << "focus" << QVariantList{"3.25", 13, 13.0};
 
-        // Out of range: the nearest bound, even when the scroll bar stays put.
-        QTest::newRow("current 10 at max") << "current" << 35 << "10" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("current 7.001 at max") << "current" << 35 << "7.001" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("current -1") << "current" << 20 << "-1" << QVariantList{"0.00", 0, 0.0};
-        QTest::newRow("current -1 at min") << "current" << 0 << "-1" << QVariantList{"0.00", 0, 0.0};
-        QTest::newRow("current huge") << "current" << 35 << "1e308" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("current overflow") << "current" << 35 << "1e400" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("current inf") << "current" << 10 << "inf" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("current -inf") << "current" << 10 << "-inf" << QVariantList{"0.00", 0, 0.0};
-        QTest::newRow("current nan at min") << "current" << 0 << "nan" << QVariantList{"0.00", 0, 0.0};
-        QTest::newRow("pw empty at 20") << "pw" << 20 << "" << QVariantList{"3.00", 12, 12.0};
-        QTest::newRow("pw empty at min") << "pw" << 12 << "" << QVariantList{"3.00", 12, 12.0};
-        QTest::newRow("pw 2.99 at min") << "pw" << 12 << "2.99" << QVariantList{"3.00", 12, 12.0};
-        QTest::newRow("pw 16 at max") << "pw" << 60 << "16" << QVariantList{"15.00", 60, 60.0};
-        QTest::newRow("pw -0.5") << "pw" << 20 << "-0.5" << QVariantList{"3.00", 12, 12.0};
-        QTest::newRow("pw nan at min") << "pw" << 12 << "nan" << QVariantList{"3.00", 12, 12.0};
-        QTest::newRow("freq too small at 3") << "ifreq" << 3 << "3" << QVariantList{fMin, 1, 1.0};
-        QTest::newRow("freq 3 at min") << "ifreq" << 1 << "3" << QVariantList{fMin, 1, 1.0};
-        QTest::newRow("freq empty at min") << "ifreq" << 1 << "" << QVariantList{fMin, 1, 1.0};
-        QTest::newRow("freq decimal point") << "ifreq" << 1 << "300.5" << QVariantList{fMin, 1, 1.0};
-        QTest::newRow("freq 1500") << "ifreq" << 2 << "1500" << QVariantList{"1000", fMax, double(fMax)};
-        QTest::newRow("freq 1500 at max") << "ifreq" << fMax << "1500" << QVariantList{"1000", fMax, double(fMax)};
-        QTest::newRow("freq overflow") << "ifreq" << 2 << "99999999999" << QVariantList{"1000", fMax, double(fMax)};
-        QTest::newRow("freq negative overflow") << "ifreq" << 2 << "-99999999999" << QVariantList{fMin, 1, 1.0};
-        QTest::newRow("freq negative") << "ifreq" << 2 << "-300" << QVariantList{fMin, 1, 1.0};
+        // Out of range: the nearest bound.
+        QTest::newRow("current 10") << "current" << 0 << "10" << "return" << QVariantList{"7.00", 35, 35.0};
+        QTest::newRow("current 7.001 at max") << "current" << 35 << "7.001" << "tab" << QVariantList{"7.00", 35, 35.0};
+        QTest::newRow("current -1") << "current" << 20 << "-1" << "return" << QVariantList{"0.00", 0, 0.0};
+        QTest::newRow("current 1e400") << "current" << 20 << "1e400" << "return" << QVariantList{"7.00", 35, 35.0};
+        QTest::newRow("current inf") << "current" << 10 << "inf" << "return" << QVariantList{"7.00", 35, 35.0};
+        QTest::newRow("current -inf") << "current" << 10 << "-inf" << "return" << QVariantList{"0.00", 0, 0.0};
+        QTest::newRow("pw 16") << "pw" << 20 << "16" << "return" << QVariantList{"15.00", 60, 60.0};
+        QTest::newRow("pw 2.99") << "pw" << 20 << "2.99" << "return" << QVariantList{"3.00", 12, 12.0};
+        QTest::newRow("freq 1500") << "ifreq" << 2 << "1500" << "return" << QVariantList{"1000", fMax, double(fMax)};
+        QTest::newRow("freq 3") << "ifreq" << f0 << "3" << "tab" << QVariantList{fMin, 1, 1.0};
+        QTest::newRow("freq overflow") << "ifreq" << 2 << "99999999999" << "return" << QVariantList{"1000", fMax, double(fMax)};
+        QTest::newRow("freq -99999999999") << "ifreq" << 2 << "-99999999999" << "return" << QVariantList{fMin, 1, 1.0};
+
+        // Not a number: 0, then the bound.
+        QTest::newRow("current abc") << "current" << 20 << "abc" << "return" << QVariantList{"0.00", 0, 0.0};
+        QTest::newRow("current nan") << "current" << 20 << "nan" << "return" << QVariantList{"0.00", 0, 0.0};
+        QTest::newRow("pw emptied") << "pw" << 20 << "" << "return" << QVariantList{"3.00", 12, 12.0};
+        QTest::newRow("pw x") << "pw" << 20 << "x" << "tab" << QVariantList{"3.00", 12, 12.0};
+        QTest::newRow("freq decimal point") << "ifreq" << f0 << "300.5" << "return" << QVariantList{fMin, 1, 1.0};
     }
     void typing()
     {
         QFETCH(QString, field);
         QFETCH(int, before);
         QFETCH(QString, typed);
+        QFETCH(QString, end);
         QFETCH(QVariantList, shown);
+        OpenWindow o;
+        scroll(o.w, field)->setValue(before);
+        QLineEdit *e = edit(o.w, field);
+        focus(o.w, e);
+        QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(e, Qt::Key_Delete);
+        QCOMPARE(e->text(), QString());
+        for (int i = 0; i < typed.size(); ++i) {
+            QTest::keyClick(e, typed.at(i).toLatin1());
+            QCOMPARE(e->text(), typed.left(i + 1));   // never rewritten while typing
+        }
+        QCOMPARE(scroll(o.w, field)->value(), shown[1].toInt());   // but the scroll bar follows
+        if (end == "return")
+            QTest::keyClick(e, Qt::Key_Return);
+        else if (end == "tab")
+            QTest::keyClick(e, Qt::Key_Tab);
+        else
+            focus(o.w, o.p.ui().portnun_edit);
+        QVERIFY(!e->hasFocus() || end == "return");
+        QCOMPARE((QVariantList{e->text(), scroll(o.w, field)->value(), setting(o.p, field)}), shown);
+        QVERIFY(o.pty.readAvailable().isEmpty());   // ending an edit sends nothing
+
+        // What the field shows is what Send carries.
+        QTest::mouseClick(o.p.ui().button_current_in, Qt::LeftButton);
+        const QByteArray frame = o.pty.readAtLeast(13);
+        const int at = field == "current" ? 3 : field == "pw" ? 7 : 8;
+        QCOMPARE(int(quint8(frame.at(at))), shown[1].toInt());
+    }
+
+    void clickingSendEndsTheEdit()
+    {
+        OpenWindow o;
+        QLineEdit *e = edit(o.w, "current");
+        focus(o.w, e);
+        QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(e, "3.3");
+        QTest::mouseClick(o.p.ui().button_current_in, Qt::LeftButton);
+        QCOMPARE(e->text(), QStringLiteral("3.20"));
+        QCOMPARE(o.pty.readAtLeast(13).toHex(' '), QByteArray::fromHex(QString::asprintf("a55a0010220000%02x%02x0000fafb", 20, f0).toLatin1()).toHex(' '));
+        QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
+    }
+
+    void scrollBarDuringAnEditRewritesAtOnce()
+    {
         MainWindow w;
-        scroll(w, field)->setValue(before);
-        edit(w, field)->setText(typed);
-        QCOMPARE((QVariantList{edit(w, field)->text(), scroll(w, field)->value(), setting(MainWindowProbe(w), field)}), shown);
+        QLineEdit *e = edit(w, "current");
+        focus(w, e);
+        QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(e, "2.4");
+        scroll(w, "current")->triggerAction(QAbstractSlider::SliderSingleStepAdd);   // as an arrow key or the wheel does
+        QCOMPARE(e->text(), QStringLiteral("2.60"));
+        QCOMPARE(MainWindowProbe(w).currentSetting(), 13.0);
     }
 
     void everyPositionRoundTrips()
