@@ -9,6 +9,7 @@
 #include "variant.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QThread>
 #include <QTimer>
@@ -17,6 +18,9 @@ namespace {
 constexpr int kRefreshIntervalMs = 500;
 // How often the record looks for a silent laser; the display looks at its ticks.
 constexpr int kLinkWatchIntervalMs = 250;
+// At 115200 baud a frame takes about 1.1 ms; a far end that takes nothing for
+// this long is not going to.
+constexpr qint64 kDrainLimitMs = 500;
 
 } // namespace
 
@@ -83,6 +87,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    drainWrites();
     // The port's signals may still reach the window while it goes.
     releaseConnection();
     delete ui;
@@ -102,18 +107,34 @@ void MainWindow::on_portnun_edit_textChanged(const QString &arg1)
 void MainWindow::on_portopen_button_clicked()
 {
     releaseConnection();
+    ui->edit_message->setToolTip(QString());
 
     serialPort = new QSerialPort;
     serialPort->setPortName(portName);
     if (!serialPort->open(QIODevice::ReadWrite)) {
-        ui->edit_message->setText(QStringLiteral("串口打开失败"));
-        refreshPortList();
+        failOpen(serialPort->errorString());
         return;
     }
     serialPort->setBaudRate(115200, QSerialPort::AllDirections);
     serialPort->setDataBits(QSerialPort::Data8);
     serialPort->setParity(QSerialPort::NoParity);
     serialPort->setStopBits(QSerialPort::OneStop);
+
+    serialWorker = new serialThread(serialPort);
+    connect(serialWorker, SIGNAL(sendData(QByteArray)), this, SLOT(receiveData(QByteArray)),
+            Qt::QueuedConnection);
+    connect(serialWorker, &serialThread::skippedBytes, this, [this](const QByteArray &bytes) {
+        emit bytesSkipped(QDateTime::currentDateTime(), bytes);
+    }, Qt::QueuedConnection);
+    serialWorker->setStackSize(workerStackSize);
+    serialWorker->start(QThread::InheritPriority);
+    // Under a process limit the thread may never start, and then no status
+    // would ever be read: that is no working connection.
+    if (!serialWorker->isRunning() && !serialWorker->isFinished()) {
+        serialPort->close();
+        failOpen(QStringLiteral("the receive thread could not start"));
+        return;
+    }
     ui->edit_message->setText(QStringLiteral("串口打开成功"));
 
     // A pulled cable shows up only as a port error; Qt keeps reporting it and
@@ -133,14 +154,6 @@ void MainWindow::on_portopen_button_clicked()
     linkWatch->start();
     emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Open, portName);
 
-    serialWorker = new serialThread(serialPort);
-    connect(serialWorker, SIGNAL(sendData(QByteArray)), this, SLOT(receiveData(QByteArray)),
-            Qt::QueuedConnection);
-    connect(serialWorker, &serialThread::skippedBytes, this, [this](const QByteArray &bytes) {
-        emit bytesSkipped(QDateTime::currentDateTime(), bytes);
-    }, Qt::QueuedConnection);
-    serialWorker->start(QThread::InheritPriority);
-
     refreshTimer = new QTimer(this);
     refreshTimer->start(kRefreshIntervalMs);
     connect(refreshTimer, SIGNAL(timeout()), this, SLOT(onTimerOut()));
@@ -150,6 +163,14 @@ void MainWindow::on_portopen_button_clicked()
     ui->stop_button->setEnabled(true);
     ui->button_current_in->setEnabled(true);
     ui->button_touchOff->setEnabled(true);
+}
+
+void MainWindow::failOpen(const QString &reason)
+{
+    ui->edit_message->setText(QStringLiteral("串口打开失败"));
+    ui->edit_message->setToolTip(reason);
+    qDebug().noquote() << "open" << portName << "failed:" << reason;
+    refreshPortList();
 }
 
 void MainWindow::on_stop_button_clicked()
@@ -182,6 +203,7 @@ void MainWindow::on_button_close_clicked()
 {
     if (!serialPort || !serialWorker)
         return;
+    drainWrites();
     endConnection();
     ui->edit_message->setText(QStringLiteral("串口关闭成功"));
     emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Close, portName);
@@ -205,6 +227,21 @@ void MainWindow::endConnection()
     ui->button_current_in->setEnabled(false);
     ui->button_touchOff->setEnabled(true);
     refreshPortList();
+}
+
+void MainWindow::drainWrites()
+{
+    // Qt writes on a later pass of the event loop, and closing drops what is
+    // still queued: commands already reported as written would be lost.
+    if (!serialPort || !serialPort->isOpen())
+        return;
+    QElapsedTimer waited;
+    waited.start();
+    while (serialPort->bytesToWrite() > 0) {
+        const qint64 left = kDrainLimitMs - waited.elapsed();
+        if (left <= 0 || !serialPort->waitForBytesWritten(int(left)))
+            break;
+    }
 }
 
 void MainWindow::refreshPortList()

@@ -72,6 +72,9 @@ private:
     // Frees the port, worker and timer of the previous Open.
     void releaseConnection();
     void reportWrite(int result);
+    void failOpen(const QString &reason);
+    // Gives queued command bytes a bounded time to reach the line.
+    void drainWrites();
     // Moves a scroll bar to a typed setpoint without rewriting the text.
     void followText(QScrollBar *scroll, int position);
 
@@ -111,6 +114,7 @@ private:
     bool linkStale = false;     // as the record last saw it
     bool shownStale = false;    // as the status area last showed it
     bool textLeads = false;     // a scroll bar follows typed text
+    uint workerStackSize = 0;   // the platform's default; tests make it impossible
 
     friend struct MainWindowProbe;
 };

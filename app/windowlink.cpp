@@ -11,6 +11,8 @@
 #include <QSerialPort>
 
 namespace {
+constexpr qint64 kWriteBacklogLimit = 10 * laser::kFrameSize;
+
 QString seconds(qint64 ms)
 {
     return QString::number(ms / 1000.0, 'f', 1);
@@ -21,6 +23,10 @@ int MainWindow::writeCommandFrame(int current, int temperature, int /*unused1*/,
                                   int pulseWidth, int frequency)
 {
     if (!serialPort)
+        return -1;
+    // A UART drains a frame in about 1.1 ms: ten frames still waiting mean the
+    // far end takes nothing, and queueing more would hide it.
+    if (serialPort->bytesToWrite() > kWriteBacklogLimit)
         return -1;
     const QByteArray frame =
         laser::encodeCommandFrame(triggerMode, current, temperature, pulseWidth, frequency);

@@ -4,6 +4,7 @@
 #include "mainwindowform.h"
 #include "ptypair.h"
 #include "serialthread.h"
+#include "variant.h"
 
 #include <QSerialPort>
 #include <QTimer>
@@ -43,6 +44,7 @@ struct MainWindowProbe
         return s;
     }
     void tick() { w.onTimerOut(); }
+    void setWorkerStackSize(uint bytes) { w.workerStackSize = bytes; }
     // Moves the window's clock on, as if that much time had passed.
     void advance(qint64 ms) { w.clockOffsetMs += ms; }
     // Types a port name and clicks Open.

@@ -1,0 +1,105 @@
+// What the window does when the line or the system misbehaves: commands
+// queued at Close, a far end that takes nothing, a receive thread that
+// cannot start.
+#include "probe.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+class HardeningTest : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray frame(int amps) { return QByteArray::fromHex(QString::asprintf("a55a00%02x220000%02x%02x0000fafb", amps, 20, variant::kFreqInitialSteps).toLatin1()); }
+
+private slots:
+    // Send logs every command; these tests send thousands.
+    void initTestCase()
+    {
+        static QtMessageHandler testlib = nullptr;
+        testlib = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &msg) {
+            if (type != QtDebugMsg)
+                testlib(type, context, msg);
+        });
+    }
+
+    // Send or Change Mode, then at once Close or the window's end: every
+    // command reported as written reaches the far end.
+    void queuedCommandsSurviveTheEnd_data()
+    {
+        QTest::addColumn<int>("commands");
+        QTest::addColumn<bool>("closeWindow");
+        QTest::newRow("one, Close") << 1 << false;
+        QTest::newRow("ten, Close") << 10 << false;
+        QTest::newRow("one, window closed") << 1 << true;
+        QTest::newRow("ten, window closed") << 10 << true;
+    }
+    void queuedCommandsSurviveTheEnd()
+    {
+        QFETCH(int, commands);
+        QFETCH(bool, closeWindow);
+        Pty pty;
+        QByteArray expected;
+        {
+            MainWindow w;
+            MainWindowProbe p(w);
+            p.open(pty.slaveName());
+            for (int i = 1; i <= commands; ++i) {
+                p.ui().scroll_current->setValue(i);
+                (i % 2 ? p.ui().button_current_in : p.ui().button_touchOff)->click();
+                QCOMPARE(p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
+                expected += frame(i);
+            }
+            if (!closeWindow) {
+                p.ui().button_close->click();
+                QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口关闭成功"));
+            }
+        }
+        QCOMPARE(pty.readAtLeast(expected.size()).toHex(' '), expected.toHex(' '));
+    }
+
+    // A far end that reads nothing: Send stops queueing and says so, and
+    // Close still returns within the drain bound.
+    void stuckFarEndIsRefused()
+    {
+        OpenWindow o;
+        int sent = 0;
+        while (o.p.ui().edit_message->text() != QStringLiteral("数据写入失败") && sent < 100000) {
+            o.p.ui().button_current_in->click();
+            QCoreApplication::processEvents();
+            ++sent;
+        }
+        QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("数据写入失败"));
+        QVERIFY(o.p.serialPort()->bytesToWrite() <= 11 * 13);
+        QElapsedTimer closing;
+        closing.start();
+        o.p.ui().button_close->click();
+        QVERIFY2(closing.elapsed() < 1500, qPrintable(QString("Close took %1 ms").arg(closing.elapsed())));
+        // What did reach the line is whole frames.
+        const QByteArray line = o.pty.readAvailable(1000);
+        QVERIFY(!line.isEmpty());
+        QCOMPARE(line.size() % 13, 0);
+        QVERIFY(line.startsWith(frame(0)));
+    }
+
+    // Without a receive thread nothing would ever be decoded: no connection.
+    void receiveThreadThatCannotStart()
+    {
+        Pty pty;
+        MainWindow w;
+        MainWindowProbe p(w);
+        p.setWorkerStackSize(1);   // below any platform's minimum
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("QThread::start"));
+        p.open(pty.slaveName());
+        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
+        QVERIFY(!p.ui().edit_message->toolTip().isEmpty());
+        QCOMPARE(p.buttons(), QStringLiteral("100000"));
+        QVERIFY(!p.serialPort()->isOpen());
+        p.setWorkerStackSize(0);
+        p.open(pty.slaveName());
+        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
+    }
+};
+
+QTEST_MAIN(HardeningTest)
+#include "tst_hardening.moc"
