@@ -2,6 +2,7 @@
 
 #include "mainwindowform.h"
 #include "portcompleter.h"
+#include "portguard.h"
 #include "serialerror.h"
 #include "serialthread.h"
 #include "setpoint.h"
@@ -109,6 +110,13 @@ void MainWindow::on_portopen_button_clicked()
     releaseConnection();
     ui->edit_message->setToolTip(QString());
 
+    // Terminals of the user's own and names with control characters are
+    // refused before Qt makes a lock file for them.
+    const QString refusal = platform::portRefusal(portName);
+    if (!refusal.isEmpty()) {
+        failOpen(refusal);
+        return;
+    }
     serialPort = new QSerialPort;
     serialPort->setPortName(portName);
     if (!serialPort->open(QIODevice::ReadWrite)) {

@@ -3,8 +3,47 @@
 // cannot start.
 #include "probe.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+// The local flags of a terminal, read through a descriptor of our own.
+tcflag_t localFlags(const QString &tty)
+{
+    const int fd = ::open(QFile::encodeName(tty).constData(), O_RDWR | O_NOCTTY);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::close(fd);
+    return t.c_lflag;
+}
+void setLocalFlags(const QString &tty, tcflag_t flags)
+{
+    const int fd = ::open(QFile::encodeName(tty).constData(), O_RDWR | O_NOCTTY);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    t.c_lflag = flags;
+    ::tcsetattr(fd, TCSANOW, &t);
+    ::close(fd);
+}
+// Whether a lock file for the port name exists where Qt may put one.
+bool lockFileFor(QString name)
+{
+    if (name.startsWith("/dev/"))
+        name.remove(0, 5);
+    const QString file = "LCK.." + name.replace('/', '_');
+    for (const char *dir : {"/var/lock", "/run/lock", "/tmp"})
+        if (QDir(dir).entryList(QDir::Files | QDir::System).contains(file))
+            return true;
+    return false;
+}
+} // namespace
 
 class HardeningTest : public QObject
 {
@@ -98,6 +137,67 @@ private slots:
         p.setWorkerStackSize(0);
         p.open(pty.slaveName());
         QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
+    }
+
+    // Not serial lines of a laser: refused before anything is opened or locked.
+    void refusedNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("own terminal device") << "/dev/tty";
+        QTest::newRow("console") << "/dev/console";
+        QTest::newRow("pty master") << "/dev/ptmx";
+        QTest::newRow("virtual console") << "/dev/tty0";
+        QTest::newRow("bare name of one") << "tty1";
+        QTest::newRow("directory") << "/tmp";
+        QTest::newRow("regular file") << QCoreApplication::applicationFilePath();
+        QTest::newRow("control character") << "/dev/pts/0\x01";
+        QTest::newRow("line break") << "bad\nname";
+        QTest::newRow("NUL") << QString::fromLatin1("lp\0x", 4);
+    }
+    void refusedNames()
+    {
+        QFETCH(QString, name);
+        QVERIFY(!lockFileFor(name));
+        MainWindow w;
+        MainWindowProbe p(w);
+        p.open(name);
+        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
+        QVERIFY(!p.ui().edit_message->toolTip().isEmpty());
+        QCOMPARE(p.buttons(), QStringLiteral("100000"));
+        QVERIFY(!lockFileFor(name));
+    }
+
+    // A stop signal to a panel with its port open: exit 0, the terminal's
+    // settings back as they were, and the port free for the next Open.
+    void stopSignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void stopSignal()
+    {
+        QFETCH(int, signal);
+        Pty pty;
+        const tcflag_t cooked = localFlags(pty.slaveName()) | ICANON | ECHO;
+        setLocalFlags(pty.slaveName(), cooked);
+        QProcess panel;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        panel.setProcessEnvironment(env);
+        panel.start(PANEL_PROBE_PATH, {pty.slaveName()});
+        QVERIFY(panel.waitForReadyRead(10000));
+        QCOMPARE(QString::fromUtf8(panel.readLine()).trimmed(), QStringLiteral("串口打开成功"));
+        QVERIFY(localFlags(pty.slaveName()) != cooked);   // raw while the panel has it
+        ::kill(pid_t(panel.processId()), signal);
+        QVERIFY(panel.waitForFinished(5000));
+        QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(panel.exitCode(), 0);
+        QCOMPARE(localFlags(pty.slaveName()), cooked);
+        OpenWindow again;   // on a new pty; and the old one reopens too
+        again.p.open(pty.slaveName());
+        QCOMPARE(again.p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
     }
 };
 
