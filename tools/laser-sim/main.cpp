@@ -4,6 +4,7 @@
 #include "simlaser.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -100,13 +101,58 @@ void usage(std::FILE *to)
     std::exit(2);
 }
 
+// The whole text as a decimal number: strtod alone would also take leading
+// blanks, hexadecimal ("0x1p3"), "inf" and "nan".
+bool isDecimal(const char *s)
+{
+    auto digits = [&s] {
+        const char *from = s;
+        while (std::isdigit(static_cast<unsigned char>(*s)))
+            ++s;
+        return s != from;
+    };
+    if (*s == '+' || *s == '-')
+        ++s;
+    bool any = digits();
+    if (*s == '.') {
+        ++s;
+        any = digits() || any;
+    }
+    if (!any)
+        return false;
+    if (*s == 'e' || *s == 'E') {
+        ++s;
+        if (*s == '+' || *s == '-')
+            ++s;
+        if (!digits())
+            return false;
+    }
+    return *s == '\0';
+}
+
 double number(const char *opt, const char *text, double low, double high)
 {
-    char *end = nullptr;
     errno = 0;
-    const double v = std::strtod(text, &end);
-    if (errno || end == text || *end || !std::isfinite(v) || v < low || v > high)
-        badUsage(std::string(opt) + ": '" + text + "' is not a number in range");
+    const double v = isDecimal(text) ? std::strtod(text, nullptr) : NAN;
+    if (errno || !(v >= low && v <= high)) {
+        char range[80];
+        std::snprintf(range, sizeof range, "a number from %.15g to %.15g", low, high);
+        badUsage(std::string(opt) + ": '" + text + "' is not " + range);
+    }
+    return v;
+}
+
+// Digits only: a count, a seed or a burst has no fraction, sign or exponent.
+unsigned long long whole(const char *opt, const char *text, unsigned long long low, unsigned long long high)
+{
+    bool ok = *text != '\0';
+    for (const char *c = text; *c; ++c)
+        ok = ok && std::isdigit(static_cast<unsigned char>(*c));
+    errno = 0;
+    const unsigned long long v = ok ? std::strtoull(text, nullptr, 10) : 0;
+    if (!ok || errno || v < low || v > high)
+        badUsage(std::string(opt) + ": '" + text + "' is not a whole number from " + std::to_string(low) + " to " +
+                 std::to_string(high));
     return v;
 }
 
@@ -150,13 +196,13 @@ Options parse(int argc, char **argv)
         case oTau: o.tau = number("--tau", optarg, 1e-3, 1e4); break;
         case oSplit: o.split = true; break;
         case oGarbage: o.garbage = true; break;
-        case oBurst: o.burst = static_cast<int>(number("--burst", optarg, 1, 100)); break;
+        case oBurst: o.burst = static_cast<int>(whole("--burst", optarg, 1, 100)); break;
         case oHangup: o.hangupAfter = number("--hangup-after", optarg, 0, 1e7); break;
         case oSeed:
-            o.seed = static_cast<unsigned long>(number("--seed", optarg, 0, 4294967295.0));
+            o.seed = static_cast<unsigned long>(whole("--seed", optarg, 0, 4294967295));
             o.seeded = true;
             break;
-        case oCount: o.count = static_cast<long>(number("--count", optarg, 0, 1e12)); break;
+        case oCount: o.count = static_cast<long>(whole("--count", optarg, 0, 1000000000000)); break;
         case oHelp: usage(stdout); std::exit(0);
         default:
             badUsage(std::string("unknown option or missing value: ") + argv[optind - 1]);
@@ -520,11 +566,12 @@ int main(int argc, char **argv)
     sigaddset(&stops, SIGHUP);
     sigprocmask(SIG_BLOCK, &stops, nullptr);
 
-    say("port: " + farEnd);
+    // Whoever waits for these lines opens the link next, so it must exist first.
     if (!makeLink(opt.link, farEnd)) {
         close(master);
         return 1;
     }
+    say("port: " + farEnd);
     say("link: " + opt.link);
     say("seed: " + std::to_string(opt.seed));
 

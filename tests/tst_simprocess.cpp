@@ -1,0 +1,60 @@
+// laser-sim as a program: its options.
+#include "simprocess.h"
+
+#include <QtTest>
+
+class TestSimProcess : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A whole number where one is asked for, a decimal one in range elsewhere;
+    // strtod alone took fractions, hex, blanks and "inf".
+    void numbers_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        auto bad = [](const char *name, const QStringList &args) { QTest::newRow(name) << args << 2; };
+        auto good = [](const char *name, const QStringList &args) { QTest::newRow(name) << args << 0; };
+        bad("burst fraction", {"--burst", "2.9"});
+        bad("burst 0", {"--burst", "0"});
+        bad("count fraction", {"--count", "1.5"});
+        bad("count negative", {"--count", "-1"});
+        bad("count exponent", {"--count", "1e3"});
+        bad("seed hex float", {"--seed", "0x1p3"});
+        bad("seed over 32 bits", {"--seed", "4294967296"});
+        bad("seed empty", {"--seed", ""});
+        bad("rate hex", {"--rate", "0x10"});
+        bad("rate inf", {"--rate", "inf"});
+        bad("rate nan", {"--rate", "nan"});
+        bad("rate leading blank", {"--rate", " 5"});
+        bad("rate trailing blank", {"--rate", "5 "});
+        bad("temp over 80", {"--temp", "80.5"});
+        bad("tau exponent cut", {"--tau", "1e"});
+        good("burst 100", {"--burst", "100"});
+        good("seed top", {"--seed", "4294967295"});
+        good("rate exponent", {"--rate", "1e2"});
+        good("temp signs", {"--temp", "-20", "--ramp", "+2.5"});
+        good("tau fraction only", {"--tau", ".5"});
+        good("hangup 0", {"--hangup-after", "0"});
+    }
+    void numbers()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        QProcess p;
+        // --count 0 ends a run that starts at once; the row's options come after it.
+        p.start(LASER_SIM_PATH, QStringList{"--link", dir.path() + "/laser", "--count", "0"} + args);
+        QVERIFY(p.waitForFinished(5000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), exitCode);
+        if (exitCode == 2)
+            QVERIFY2(err.contains(args[0] + ": '" + args[1] + "' is not"), qPrintable(err));
+        else
+            QVERIFY2(err.isEmpty(), qPrintable(err));
+    }
+
+};
+
+QTEST_GUILESS_MAIN(TestSimProcess)
+#include "tst_simprocess.moc"
