@@ -1,4 +1,5 @@
-// laser-sim as a program: its options.
+// laser-sim as a program: its options and its link.
+#include "ptypair.h"
 #include "simprocess.h"
 
 #include <QtTest>
@@ -52,6 +53,50 @@ private slots:
             QVERIFY2(err.contains(args[0] + ": '" + args[1] + "' is not"), qPrintable(err));
         else
             QVERIFY2(err.isEmpty(), qPrintable(err));
+    }
+
+    // An existing link is taken over only when it is a leftover: dangling, or to
+    // a pseudo-terminal. Anything else is refused and left as it was.
+    void existingLink_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("link to a file") << "file" << false;
+        QTest::newRow("link to a folder") << "folder" << false;
+        QTest::newRow("link to a device, not a pty") << "/dev/null" << false;
+        QTest::newRow("plain file") << "plain" << false;
+        QTest::newRow("dangling link") << "gone" << true;
+        QTest::newRow("link to a pty") << "pty" << true;
+    }
+    void existingLink()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, taken);
+        QTemporaryDir dir;
+        const QString link = dir.path() + "/laser";
+        Pty pty;
+        QFile(dir.path() + "/file").open(QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir("folder");
+        const QString target = kind == "pty" ? pty.slaveName() : kind.startsWith('/') ? kind : dir.path() + "/" + kind;
+        if (kind == "plain")
+            QVERIFY(QFile(link).open(QIODevice::WriteOnly));
+        else
+            QVERIFY(QFile::link(target, link));
+
+        SimProcess sim(LASER_SIM_PATH, {}, link);
+        QVERIFY(QTest::qWaitFor([&] { return sim.has("link: ") || !sim.running(); }, 5000));
+        if (!taken) {
+            QTRY_VERIFY(!sim.running());
+            QCOMPARE(sim.process.exitCode(), 1);
+            QVERIFY(!sim.has("port: "));
+            QCOMPARE(QFileInfo(link).symLinkTarget(), kind == "plain" ? QString() : QFileInfo(target).absoluteFilePath());
+            QVERIFY(QFileInfo(link).isSymLink() == (kind != "plain"));
+            return;
+        }
+        QCOMPARE(QFileInfo(link).symLinkTarget(), sim.find("port: ").mid(6));
+        sim.process.terminate();
+        QVERIFY(sim.process.waitForFinished(5000));
+        QVERIFY(!QFileInfo(link).isSymLink());
     }
 
 };

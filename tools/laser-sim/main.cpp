@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -71,7 +72,10 @@ void usage(std::FILE *to)
         "A simulated laser on a pseudo-terminal. Prints 'port: /dev/pts/N' and\n"
         "'link: PATH'; open either one from the panel.\n"
         "\n"
-        "  --link PATH          symlink to the port (default /tmp/laserpanel-sim)\n"
+        "  --link PATH          symlink to the port (default /tmp/laserpanel-sim); an\n"
+        "                       existing one is replaced only if it dangles or leads\n"
+        "                       to a pseudo-terminal\n"
+
         "  --rate HZ            status frames per second (default 5, at most what\n"
         "                       115200 8N1 carries: 886/s divided by --burst)\n"
         "  --variant v1.3|v1.2  frequency step of the commands, 10 or 100 kHz\n"
@@ -242,13 +246,43 @@ bool resetFarEnd(const std::string &path)
     return ok;
 }
 
-bool makeLink(const std::string &link, const std::string &target)
+// A link is ours to replace only if it dangles (an earlier run's, whose pty
+// is gone) or leads to a pseudo-terminal; a link the user made to a file or a
+// folder is left as it is.
+bool mayReplace(const std::string &link, const std::string &target)
 {
     struct stat st{};
-    if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-        std::fprintf(stderr, "laser-sim: %s exists and is not a symlink\n", link.c_str());
+    if (lstat(link.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        std::fprintf(stderr, "laser-sim: --link %s: %s\n", link.c_str(), std::strerror(errno));
         return false;
     }
+    if (!S_ISLNK(st.st_mode)) {
+        std::fprintf(stderr, "laser-sim: --link %s: exists and is not a symlink; not replacing it\n", link.c_str());
+        return false;
+    }
+    struct stat to{}, ours{};
+    if (stat(link.c_str(), &to) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return true;
+        std::fprintf(stderr, "laser-sim: --link %s: %s; not replacing it\n", link.c_str(), std::strerror(errno));
+        return false;
+    }
+    // Same driver as our own far end: another pty.
+    if (S_ISCHR(to.st_mode) && stat(target.c_str(), &ours) == 0 && major(to.st_rdev) == major(ours.st_rdev))
+        return true;
+    char dest[PATH_MAX];
+    const ssize_t n = readlink(link.c_str(), dest, sizeof dest - 1);
+    std::fprintf(stderr, "laser-sim: --link %s: a symlink to %s, which is not a pseudo-terminal; not replacing it\n",
+                 link.c_str(), n > 0 ? std::string(dest, static_cast<std::size_t>(n)).c_str() : "?");
+    return false;
+}
+
+bool makeLink(const std::string &link, const std::string &target)
+{
+    if (!mayReplace(link, target))
+        return false;
     // A link left by an earlier run is replaced in one step.
     const std::string tmp = link + ".tmp" + std::to_string(getpid());
     unlink(tmp.c_str());
