@@ -18,8 +18,12 @@ No display: the panel is a desktop window and needs an X11 or Wayland session.
 The build is ready. To run it on a virtual display instead:
   sudo apt-get install xvfb      # once
   xvfb-run -a bash scripts/run.sh $variant
-and take a screenshot from another shell with, for example, 'import -window root shot.png'
-(package imagemagick) using the DISPLAY that xvfb-run chose.
+xvfb-run gives its DISPLAY and XAUTHORITY to its own child only (another shell gets
+"Authorization required"), so take a screenshot from inside that child, for example
+(import is in the package imagemagick):
+  xvfb-run -a -s '-screen 0 800x700x24' bash -c 'bash scripts/run.sh $variant & sleep 15; import -window root shot.png'
+scripts/screenshot.sh goes further: it opens the simulated laser in the panel and
+writes docs/panel.png.
 MSG
   exit 2
 fi

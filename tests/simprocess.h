@@ -4,12 +4,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// laser-sim as a child process, linked in a temporary folder; its stdout lines
-// are collected as they come.
+// laser-sim as a child process, linked in a temporary folder unless given a
+// link path; its stdout lines are collected as they come.
 class SimProcess
 {
 public:
-    SimProcess(const QString &program, const QStringList &args)
+    SimProcess(const QString &program, const QStringList &args, const QString &linkPath = QString())
+        : link(linkPath.isEmpty() ? dir.path() + "/laser" : linkPath)
     {
         QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
             while (process.canReadLine())
@@ -40,7 +41,7 @@ public:
     long number(const QString &prefix) const { return find(prefix).mid(prefix.size()).toLong(); }
 
     QTemporaryDir dir;
-    const QString link = dir.path() + "/laser";
+    const QString link;
     QProcess process;
     QStringList lines;
 };

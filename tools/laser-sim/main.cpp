@@ -4,6 +4,7 @@
 #include "simlaser.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -18,7 +19,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,6 +39,14 @@ constexpr std::size_t backlogLimit = 4096;
 constexpr auto attachPoll = std::chrono::milliseconds(20);
 // A command left incomplete this long is given up on.
 constexpr auto commandIdle = std::chrono::seconds(1);
+// At exit, how long the reader of our output gets to take the last lines.
+constexpr auto exitDrain = std::chrono::milliseconds(250);
+// With --count, how long the panel gets to read the last frames, and how
+// often we look whether it has.
+constexpr auto lastFramesWait = std::chrono::seconds(1);
+constexpr auto lastFramesPoll = std::chrono::milliseconds(2);
+// Reads of commands in one turn of the loop, so a flood cannot hold it.
+constexpr int readsPerTurn = 16;
 
 volatile std::sig_atomic_t stopSignal = 0;
 extern "C" void onStopSignal(int sig) { stopSignal = sig; }
@@ -56,11 +67,140 @@ struct Options {
     long count = -1;
 };
 
+// Standard output, written only as fast as its reader takes it: a reader that
+// stops (a paused pager) costs lines, never the loop, the status frames or the
+// stop signals.
+class LineOutput {
+public:
+    void open();
+    // Queued; dropped, and counted, while the queue is full.
+    void say(std::string line);
+    // Queued even when full: the closing lines.
+    void sayLast(std::string line);
+    // Writes what the reader takes now, without waiting.
+    void flush();
+    // At exit: waits up to limit for the reader to take the rest.
+    void drain(Clock::duration limit);
+    int waitFd() const { return dead || lines.empty() ? -1 : fd; }
+    long dropped() const { return droppedTotal; }
+
+private:
+    static constexpr std::size_t maxLines = 1000;
+    void noteDrops(bool force);
+    void stop();
+
+    int fd = STDOUT_FILENO;
+    std::deque<std::string> lines; // each ends in '\n'
+    std::size_t offset = 0;        // of the first line, already written
+    long droppedSinceNote = 0, droppedTotal = 0;
+    bool dead = false;
+};
+
+void LineOutput::open()
+{
+    // A pipe or a terminal gets a description of its own, so it can be
+    // non-blocking without changing the one the shell and others share. A
+    // file never blocks; anything else is asked with poll before each write.
+    struct stat st{};
+    if (fstat(fd, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+        const int own = ::open("/proc/self/fd/1", O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (own >= 0)
+            fd = own;
+    }
+}
+
+void LineOutput::noteDrops(bool force)
+{
+    if (droppedSinceNote && (force || lines.size() < maxLines)) {
+        lines.push_back("dropped " + std::to_string(droppedSinceNote) + " lines of output\n");
+        droppedSinceNote = 0;
+    }
+}
+
+void LineOutput::say(std::string line)
+{
+    // Room for the line and, first, the note of what went missing before it.
+    if (dead || lines.size() + (droppedSinceNote ? 2 : 1) > maxLines) {
+        ++droppedSinceNote;
+        ++droppedTotal;
+        return;
+    }
+    noteDrops(false);
+    lines.push_back(std::move(line) + '\n');
+}
+
+void LineOutput::sayLast(std::string line)
+{
+    if (dead) {
+        ++droppedTotal;
+        return;
+    }
+    noteDrops(true);
+    lines.push_back(std::move(line) + '\n');
+}
+
+void LineOutput::stop()
+{
+    // Nobody will read: the rest is lost.
+    droppedTotal += static_cast<long>(lines.size());
+    lines.clear();
+    dead = true;
+}
+
+void LineOutput::flush()
+{
+    while (!dead && !lines.empty()) {
+        pollfd p{fd, POLLOUT, 0};
+        if (poll(&p, 1, 0) <= 0)
+            return;
+        if (p.revents & (POLLERR | POLLNVAL))
+            return stop();
+        // One pipe buffer's worth at most: a pipe takes that much whole.
+        std::string chunk = lines.front().substr(offset);
+        for (std::size_t i = 1; i < lines.size() && chunk.size() + lines[i].size() <= PIPE_BUF; ++i)
+            chunk += lines[i];
+        const ssize_t n = write(fd, chunk.data(), std::min<std::size_t>(chunk.size(), PIPE_BUF));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            // Writable by poll but refusing: a hung-up line would say so forever.
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && !(p.revents & POLLHUP))
+                return;
+            return stop();
+        }
+        for (std::size_t left = static_cast<std::size_t>(n); left;) {
+            const std::size_t part = std::min(left, lines.front().size() - offset);
+            left -= part;
+            offset += part;
+            if (offset == lines.front().size()) {
+                lines.pop_front();
+                offset = 0;
+            }
+        }
+        noteDrops(false);
+    }
+}
+
+void LineOutput::drain(Clock::duration limit)
+{
+    const Clock::time_point until = Clock::now() + limit;
+    for (;;) {
+        flush();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (waitFd() < 0 || left <= 0)
+            break;
+        pollfd p{fd, POLLOUT, 0};
+        poll(&p, 1, static_cast<int>(left));
+    }
+    if (waitFd() >= 0)
+        stop();
+}
+
+LineOutput output;
+
 void say(const std::string &line)
 {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    output.say(line);
 }
 
 void usage(std::FILE *to)
@@ -70,7 +210,9 @@ void usage(std::FILE *to)
         "A simulated laser on a pseudo-terminal. Prints 'port: /dev/pts/N' and\n"
         "'link: PATH'; open either one from the panel.\n"
         "\n"
-        "  --link PATH          symlink to the port (default /tmp/laserpanel-sim)\n"
+        "  --link PATH          symlink to the port (default /tmp/laserpanel-sim); an\n"
+        "                       existing one is replaced only if it dangles or leads\n"
+        "                       to a pseudo-terminal\n"
         "  --rate HZ            status frames per second (default 5, at most what\n"
         "                       115200 8N1 carries: 886/s divided by --burst)\n"
         "  --variant v1.3|v1.2  frequency step of the commands, 10 or 100 kHz\n"
@@ -83,13 +225,15 @@ void usage(std::FILE *to)
         "  --burst N            N frames back to back in one write each period\n"
         "  --hangup-after S     after S seconds print 'hangup', close the line, exit\n"
         "  --seed N             seed for --split and --garbage\n"
-        "  --count N            exit after N frames have been written\n"
+        "  --count N            exit once the reader has the N-th frame\n"
         "  --help               this text\n"
         "\n"
         "Frames are written only while something has the port open. Output lines:\n"
         "  port: PATH | link: PATH | seed: N | reader: open | reader: closed\n"
         "  command: trigger=... current=X.XX A pulse=X.XX ns freq=N kHz temp=N raw=HEX\n"
-        "  bad frame: HEX | hangup | skipped: N | sent: N (always last)\n",
+        "  bad frame: HEX | hangup | skipped: N | sent: N (always last)\n"
+        "  dropped N lines of output (when standard output was not read; also on\n"
+        "  stderr at exit)\n",
         to);
 }
 
@@ -100,13 +244,58 @@ void usage(std::FILE *to)
     std::exit(2);
 }
 
+// The whole text as a decimal number: strtod alone would also take leading
+// blanks, hexadecimal ("0x1p3"), "inf" and "nan".
+bool isDecimal(const char *s)
+{
+    auto digits = [&s] {
+        const char *from = s;
+        while (std::isdigit(static_cast<unsigned char>(*s)))
+            ++s;
+        return s != from;
+    };
+    if (*s == '+' || *s == '-')
+        ++s;
+    bool any = digits();
+    if (*s == '.') {
+        ++s;
+        any = digits() || any;
+    }
+    if (!any)
+        return false;
+    if (*s == 'e' || *s == 'E') {
+        ++s;
+        if (*s == '+' || *s == '-')
+            ++s;
+        if (!digits())
+            return false;
+    }
+    return *s == '\0';
+}
+
 double number(const char *opt, const char *text, double low, double high)
 {
-    char *end = nullptr;
     errno = 0;
-    const double v = std::strtod(text, &end);
-    if (errno || end == text || *end || !std::isfinite(v) || v < low || v > high)
-        badUsage(std::string(opt) + ": '" + text + "' is not a number in range");
+    const double v = isDecimal(text) ? std::strtod(text, nullptr) : NAN;
+    if (errno || !(v >= low && v <= high)) {
+        char range[80];
+        std::snprintf(range, sizeof range, "a number from %.15g to %.15g", low, high);
+        badUsage(std::string(opt) + ": '" + text + "' is not " + range);
+    }
+    return v;
+}
+
+// Digits only: a count, a seed or a burst has no fraction, sign or exponent.
+unsigned long long whole(const char *opt, const char *text, unsigned long long low, unsigned long long high)
+{
+    bool ok = *text != '\0';
+    for (const char *c = text; *c; ++c)
+        ok = ok && std::isdigit(static_cast<unsigned char>(*c));
+    errno = 0;
+    const unsigned long long v = ok ? std::strtoull(text, nullptr, 10) : 0;
+    if (!ok || errno || v < low || v > high)
+        badUsage(std::string(opt) + ": '" + text + "' is not a whole number from " + std::to_string(low) + " to " +
+                 std::to_string(high));
     return v;
 }
 
@@ -150,13 +339,13 @@ Options parse(int argc, char **argv)
         case oTau: o.tau = number("--tau", optarg, 1e-3, 1e4); break;
         case oSplit: o.split = true; break;
         case oGarbage: o.garbage = true; break;
-        case oBurst: o.burst = static_cast<int>(number("--burst", optarg, 1, 100)); break;
+        case oBurst: o.burst = static_cast<int>(whole("--burst", optarg, 1, 100)); break;
         case oHangup: o.hangupAfter = number("--hangup-after", optarg, 0, 1e7); break;
         case oSeed:
-            o.seed = static_cast<unsigned long>(number("--seed", optarg, 0, 4294967295.0));
+            o.seed = static_cast<unsigned long>(whole("--seed", optarg, 0, 4294967295));
             o.seeded = true;
             break;
-        case oCount: o.count = static_cast<long>(number("--count", optarg, 0, 1e12)); break;
+        case oCount: o.count = static_cast<long>(whole("--count", optarg, 0, 1000000000000)); break;
         case oHelp: usage(stdout); std::exit(0);
         default:
             badUsage(std::string("unknown option or missing value: ") + argv[optind - 1]);
@@ -196,13 +385,43 @@ bool resetFarEnd(const std::string &path)
     return ok;
 }
 
-bool makeLink(const std::string &link, const std::string &target)
+// A link is ours to replace only if it dangles (an earlier run's, whose pty
+// is gone) or leads to a pseudo-terminal; a link the user made to a file or a
+// folder is left as it is.
+bool mayReplace(const std::string &link, const std::string &target)
 {
     struct stat st{};
-    if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-        std::fprintf(stderr, "laser-sim: %s exists and is not a symlink\n", link.c_str());
+    if (lstat(link.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        std::fprintf(stderr, "laser-sim: --link %s: %s\n", link.c_str(), std::strerror(errno));
         return false;
     }
+    if (!S_ISLNK(st.st_mode)) {
+        std::fprintf(stderr, "laser-sim: --link %s: exists and is not a symlink; not replacing it\n", link.c_str());
+        return false;
+    }
+    struct stat to{}, ours{};
+    if (stat(link.c_str(), &to) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return true;
+        std::fprintf(stderr, "laser-sim: --link %s: %s; not replacing it\n", link.c_str(), std::strerror(errno));
+        return false;
+    }
+    // Same driver as our own far end: another pty.
+    if (S_ISCHR(to.st_mode) && stat(target.c_str(), &ours) == 0 && major(to.st_rdev) == major(ours.st_rdev))
+        return true;
+    char dest[PATH_MAX];
+    const ssize_t n = readlink(link.c_str(), dest, sizeof dest - 1);
+    std::fprintf(stderr, "laser-sim: --link %s: a symlink to %s, which is not a pseudo-terminal; not replacing it\n",
+                 link.c_str(), n > 0 ? std::string(dest, static_cast<std::size_t>(n)).c_str() : "?");
+    return false;
+}
+
+bool makeLink(const std::string &link, const std::string &target)
+{
+    if (!mayReplace(link, target))
+        return false;
     // A link left by an earlier run is replaced in one step.
     const std::string tmp = link + ".tmp" + std::to_string(getpid());
     unlink(tmp.c_str());
@@ -382,7 +601,7 @@ void Simulator::report(const std::vector<sim::CommandReader::Event> &events, Clo
 void Simulator::readCommands(Clock::time_point now)
 {
     std::uint8_t buf[512];
-    for (;;) {
+    for (int i = 0; i < readsPerTurn; ++i) {
         const ssize_t n = read(master, buf, sizeof buf);
         if (n > 0) {
             lastInput = now;
@@ -400,13 +619,42 @@ void Simulator::readCommands(Clock::time_point now)
 
 void Simulator::finish(bool hangup)
 {
+    // From here on a stop signal ends us at once, even while the last lines
+    // wait for their reader.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGHUP);
+    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
+
     if (hangup)
-        say("hangup");
+        output.sayLast("hangup");
     close(master);
     removeLink(opt.link, farEnd);
     if (skipped)
-        say("skipped: " + std::to_string(skipped));
-    say("sent: " + std::to_string(sent));
+        output.sayLast("skipped: " + std::to_string(skipped));
+    output.sayLast("sent: " + std::to_string(sent));
+    output.drain(exitDrain);
+    if (output.dropped())
+        std::fprintf(stderr, "laser-sim: dropped %ld lines of output\n", output.dropped());
+}
+
+// Bytes the reader has not taken yet, or -1 if we cannot tell: a reader
+// that holds the line exclusively keeps us from opening it (unless root).
+long unread(const std::string &farEnd)
+{
+    const int fd = open(farEnd.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    int n = -1;
+    if (ioctl(fd, FIONREAD, &n) != 0)
+        n = -1;
+    close(fd);
+    return n;
 }
 
 void Simulator::run()
@@ -417,7 +665,9 @@ void Simulator::run()
     const Clock::time_point hangupAt =
         opt.hangupAfter >= 0 ? start + std::chrono::duration_cast<Clock::duration>(Seconds(opt.hangupAfter))
                              : Clock::time_point::max();
-    Clock::time_point lingerUntil = Clock::time_point::max();
+    // With --count, once the last frame is out: when to look next whether the
+    // reader has it, and when to stop waiting for it.
+    Clock::time_point lastFramesCheck = Clock::time_point::max(), lastFramesUntil = Clock::time_point::max();
 
     sigset_t waitMask;
     sigprocmask(SIG_SETMASK, nullptr, &waitMask);
@@ -448,14 +698,30 @@ void Simulator::run()
         if (reader.pending() && now - lastInput >= commandIdle)
             report(reader.flush(), now);
 
-        // With --count, leave the reader time to take the last frames: closing
-        // our end discards what it has not read.
-        if (opt.count >= 0 && sent >= opt.count && out.empty() && lingerUntil == Clock::time_point::max())
-            lingerUntil = now + std::max<Clock::duration>(std::chrono::milliseconds(200), 2 * period);
-        if (now >= lingerUntil)
-            return finish(false);
+        // With --count, end as soon as the reader has the last frame: closing
+        // our end throws away what it has not read. The first look waits a
+        // moment for the kernel to hand the bytes over to the reader's side.
+        if (opt.count >= 0 && sent >= opt.count && out.empty()) {
+            if (!attached)
+                return finish(false);
+            if (lastFramesUntil == Clock::time_point::max()) {
+                lastFramesCheck = now + lastFramesPoll;
+                lastFramesUntil = now + lastFramesWait;
+            } else if (now >= lastFramesCheck) {
+                const long left = unread(farEnd);
+                if (left == 0 || now >= lastFramesUntil)
+                    return finish(false);
+                // Not knowing, give it a couple of periods as if it read at our pace.
+                if (left < 0)
+                    lastFramesUntil = std::min(lastFramesUntil, now + std::max<Clock::duration>(
+                                                                          std::chrono::milliseconds(200), 2 * period));
+                lastFramesCheck = left > 0 ? now + lastFramesPoll : lastFramesUntil;
+            }
+        }
 
-        Clock::time_point wake = std::min({nextTick, hangupAt, lingerUntil});
+        output.flush();
+
+        Clock::time_point wake = std::min({nextTick, hangupAt, lastFramesCheck});
         if (!attached)
             wake = std::min(wake, now + attachPoll);
         if (attached && !waitWritable && !out.empty())
@@ -467,17 +733,19 @@ void Simulator::run()
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
         timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         // Our end reports hang-up for as long as nobody has the line open, so
-        // it is only watched while someone does.
-        pollfd p{attached ? master : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0};
-        const int r = ppoll(&p, 1, &ts, &waitMask);
+        // it is only watched while someone does. Our output is watched only
+        // while it has lines its reader did not take.
+        pollfd p[2] = {{attached ? master : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
+                       {output.waitFd(), POLLOUT, 0}};
+        const int r = ppoll(p, 2, &ts, &waitMask);
         if (r <= 0)
             continue;
         now = Clock::now();
-        if (p.revents & POLLIN)
+        if (p[0].revents & POLLIN)
             readCommands(now);
-        if (attached && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN))
+        if (attached && (p[0].revents & (POLLHUP | POLLERR)) && !(p[0].revents & POLLIN))
             detach();
-        if (attached && (p.revents & POLLOUT))
+        if (attached && (p[0].revents & POLLOUT))
             waitWritable = false;
     }
 }
@@ -520,11 +788,13 @@ int main(int argc, char **argv)
     sigaddset(&stops, SIGHUP);
     sigprocmask(SIG_BLOCK, &stops, nullptr);
 
-    say("port: " + farEnd);
+    // Whoever waits for these lines opens the link next, so it must exist first.
     if (!makeLink(opt.link, farEnd)) {
         close(master);
         return 1;
     }
+    output.open();
+    say("port: " + farEnd);
     say("link: " + opt.link);
     say("seed: " + std::to_string(opt.seed));
 
