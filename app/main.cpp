@@ -1,3 +1,4 @@
+#include "language.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -5,6 +6,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    language::install(app);
     int result = 0;
     {
         MainWindow window;
