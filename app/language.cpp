@@ -9,13 +9,18 @@
 // inside a namespace.
 static void registerCatalogues()
 {
-    Q_INIT_RESOURCE(laserpanel_translations);
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(laserpanel_translations);
+        return true;
+    }();
+    Q_UNUSED(registered)
 }
 
 namespace language {
 
 QString load(QTranslator &translator, const QStringList &uiLanguages, const QString &dir)
 {
+    registerCatalogues();
     for (QString tag : uiLanguages) {
         tag.replace(QLatin1Char('-'), QLatin1Char('_'));
         const QString primary = tag.section(QLatin1Char('_'), 0, 0).toLower();
@@ -34,7 +39,6 @@ QString load(QTranslator &translator, const QStringList &uiLanguages, const QStr
 
 void install(QCoreApplication &app)
 {
-    registerCatalogues();
     auto *translator = new QTranslator(&app);
     if (load(*translator, QLocale::system().uiLanguages()).isEmpty())
         delete translator;
