@@ -26,13 +26,9 @@ private slots:
         // What Qt 5.15 gives on Linux, e.g. LANG=C: "C"; LANGUAGE=de:en: "de,de-DE,...".
         QTest::newRow("C") << "C" << "";
         QTest::newRow("POSIX") << "POSIX" << "";
-        QTest::newRow("nothing") << "" << "";
         QTest::newRow("en_US") << "en-US,en,en-Latn-US" << en;
         QTest::newRow("en_GB, no plain en") << "en-GB,en-Latn-GB" << en;
-        QTest::newRow("LANGUAGE=en") << "en,en-US,en-Latn-US" << en;
-        QTest::newRow("zh_CN") << "zh-CN,zh,zh-Hans-CN" << "";
         QTest::newRow("zh_CN, then en") << "zh-CN,zh,zh-Hans-CN,en,en-US" << "";
-        QTest::newRow("zh_TW") << "zh-TW,zh,zh-Hant-TW" << "";
         QTest::newRow("de") << "de-DE,de,de-Latn-DE" << "";
         QTest::newRow("de, then en") << "de,de-DE,de-Latn-DE,en,en-US,en-Latn-US" << en;
     }
@@ -47,13 +43,6 @@ private slots:
 };
 
 namespace {
-// The font a desktop without a theme of its own gives (Qt's generic Unix
-// theme); the offscreen platform would otherwise use a larger one.
-QFont desktopFont()
-{
-    return QFont(QStringLiteral("Sans Serif"), 9);
-}
-
 int advance(const QWidget *w, const QString &text)
 {
     return QFontMetrics(w->font()).horizontalAdvance(text);
@@ -91,14 +80,6 @@ QStringList overflows(QWidget &window)
         for (int i = 0; i < combo->count(); ++i)
             check(combo, combo->itemText(i), room);
     }
-    for (QLineEdit *edit : window.findChildren<QLineEdit *>()) {
-        QStyleOptionFrame opt;
-        opt.initFrom(edit);
-        opt.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit);
-        // QLineEdit keeps 2 px between its frame and the text.
-        const int room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &opt, edit).width() - 4;
-        check(edit, edit->placeholderText(), room);
-    }
     return cut;
 }
 } // namespace
@@ -115,7 +96,9 @@ public:
 private slots:
     void initTestCase()
     {
-        QApplication::setFont(desktopFont());
+        // The font of a desktop without a theme of its own (Qt's generic Unix
+        // theme, as under Xvfb); the offscreen platform's is larger.
+        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
         window = new MainWindow;
     }
     void cleanupTestCase() { delete window; }
@@ -134,11 +117,8 @@ private slots:
         row("MainWindow", "windowTitle", variant::kTitle, "Single-mode fibre laser control " + QByteArray(variant::kName));
         row("groupBox_2", "title", "Status Detection", "Laser status");
         row("label_17", "text", "TEC锁定状态", "TEC lock");
-        row("label_5", "text", "内/外触发：", "Trigger:");
         row("label_20", "text", "℃", "°C");
-        row("button_touchOff", "text", "Change Mode", "Change Mode");
         row("comboBox_button", "1", "未锁定", "Unlocked");
-        row("comboBox_button_touchOff", "0", "内触发", "Internal");
         row("edit_current_a", "placeholderText", "无数据", "No data");
     }
     void texts()
@@ -154,7 +134,7 @@ private slots:
         QCOMPARE(shown, english ? translation : original);
     }
 
-    // A message written after construction; the reason stays in the tooltip, untranslated.
+    // A message the window writes later, not the form.
     void message()
     {
         MainWindowProbe p(*window);
@@ -179,9 +159,9 @@ private slots:
             QCoreApplication::installTranslator(t);
         original.show();
         QVERIFY(QTest::qWaitForWindowExposed(&original));
-        for (const char *name : {"edit_pw_in", "edit_ifreq_in", "edit_current_in", "edit_current_a", "edit_temp_in"}) {
-            const int width = window->findChild<QLineEdit *>(name)->width();
-            QVERIFY2(width >= original.findChild<QLineEdit *>(name)->width(), name);
+        for (QLineEdit *field : window->findChildren<QLineEdit *>()) {
+            const int before = original.findChild<QLineEdit *>(field->objectName())->width();
+            QVERIFY2(field->width() >= before, qPrintable(field->objectName()));
         }
     }
 };
