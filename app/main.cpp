@@ -1,3 +1,4 @@
+#include "language.h"
 #include "mainwindow.h"
 #include "quitsignals.h"
 
@@ -8,6 +9,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // A stop signal ends the event loop, so the window closes its port.
     platform::quitOnSignals(app);
+    language::install(app);
     int result = 0;
     {
         MainWindow window;

@@ -23,6 +23,25 @@ constexpr int kLinkWatchIntervalMs = 250;
 // this long is not going to.
 constexpr qint64 kDrainLimitMs = 500;
 
+// The title translates without its variant, which every language keeps.
+constexpr char kTitleSource[] = QT_TRANSLATE_NOOP("MainWindow", "单模光纤激光器控制软件");
+
+constexpr bool isTitle(const char *title, const char *source, const char *variant)
+{
+    while (*source)
+        if (*title++ != *source++)
+            return false;
+    if (*title++ != ' ')
+        return false;
+    while (*variant)
+        if (*title++ != *variant++)
+            return false;
+    return *title == '\0';
+}
+// Without a catalogue the window keeps the form's title (CMake's LASERPANEL_TITLE).
+static_assert(isTitle(variant::kTitle, kTitleSource, variant::kName),
+              "kTitleSource must match LASERPANEL_TITLE_SOURCE in CMakeLists.txt");
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -49,6 +68,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     // The form sets its values before it binds the slots, so building it runs none.
     ui->setupUi(this);
+    setWindowTitle(tr(kTitleSource) + QLatin1Char(' ') + QLatin1String(variant::kName));
 
     ui->button_close->setEnabled(false);
     ui->start_button->setEnabled(false);
@@ -143,7 +163,7 @@ void MainWindow::on_portopen_button_clicked()
         failOpen(QStringLiteral("the receive thread could not start"));
         return;
     }
-    ui->edit_message->setText(QStringLiteral("串口打开成功"));
+    ui->edit_message->setText(tr("串口打开成功"));
 
     // A pulled cable shows up only as a port error; Qt keeps reporting it and
     // accepting writes until the port is closed.
@@ -151,7 +171,7 @@ void MainWindow::on_portopen_button_clicked()
         if (!laser::endsLink(error) || !serialPort || !serialPort->isOpen())
             return;
         endConnection();
-        ui->edit_message->setText(QStringLiteral("串口连接已断开"));
+        ui->edit_message->setText(tr("串口连接已断开"));
         emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Lost, portName);
     });
 
@@ -175,7 +195,7 @@ void MainWindow::on_portopen_button_clicked()
 
 void MainWindow::failOpen(const QString &reason)
 {
-    ui->edit_message->setText(QStringLiteral("串口打开失败"));
+    ui->edit_message->setText(tr("串口打开失败"));
     ui->edit_message->setToolTip(reason);
     qDebug().noquote() << "open" << portName << "failed:" << reason;
     refreshPortList();
@@ -189,7 +209,7 @@ void MainWindow::on_stop_button_clicked()
     timerStopped = 1;
     ui->start_button->setEnabled(true);
     ui->stop_button->setEnabled(false);
-    ui->edit_message->setText(QStringLiteral("定时器关闭成功"));
+    ui->edit_message->setText(tr("定时器关闭成功"));
 }
 
 void MainWindow::on_start_button_clicked()
@@ -197,14 +217,14 @@ void MainWindow::on_start_button_clicked()
     if (!refreshTimer)
         return;
     if (timerStopped == 0) {
-        ui->edit_message->setText(QStringLiteral("定时器启动失败"));
+        ui->edit_message->setText(tr("定时器启动失败"));
         return;
     }
     refreshTimer->start();
     timerStopped = 0;
     ui->start_button->setEnabled(false);
     ui->stop_button->setEnabled(true);
-    ui->edit_message->setText(QStringLiteral("定时器启动成功"));
+    ui->edit_message->setText(tr("定时器启动成功"));
 }
 
 void MainWindow::on_button_close_clicked()
@@ -213,7 +233,7 @@ void MainWindow::on_button_close_clicked()
         return;
     drainWrites();
     endConnection();
-    ui->edit_message->setText(QStringLiteral("串口关闭成功"));
+    ui->edit_message->setText(tr("串口关闭成功"));
     emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Close, portName);
 }
 
@@ -349,7 +369,7 @@ void MainWindow::on_button_current_in_clicked()
     qDebug() << "pw_in" << pwSetting << "ifreq_in" << ifreqSetting << "temperature_in"
              << temperatureSetting << "current_in" << currentSetting;
     if (setpoint::commandSteps(pwSetting) == 0) {
-        ui->edit_message->setText(QStringLiteral("tec,pw,can't be zero"));
+        ui->edit_message->setText(tr("tec,pw,can't be zero"));
         return;
     }
     reportWrite(writeCommandFrame(setpoint::commandSteps(currentSetting), temperatureSetting, 0, 0,
@@ -367,6 +387,6 @@ void MainWindow::on_button_touchOff_clicked()
 
 void MainWindow::reportWrite(int result)
 {
-    ui->edit_message->setText(result == -1 ? QStringLiteral("数据写入失败")
-                                           : QStringLiteral("数据写入成功"));
+    ui->edit_message->setText(result == -1 ? tr("数据写入失败")
+                                           : tr("数据写入成功"));
 }

@@ -1,0 +1,219 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>单模光纤激光器控制软件</source>
+        <translation>Single-mode fibre laser control</translation>
+    </message>
+    <message>
+        <source>Serial Interface Setup</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>COM:</source>
+        <translation>COM:</translation>
+    </message>
+    <message>
+        <source>COM1</source>
+        <translation>COM1</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Mode Setup</source>
+        <translation>Trigger mode</translation>
+    </message>
+    <message>
+        <source>Change Mode</source>
+        <translation>Change Mode</translation>
+    </message>
+    <message>
+        <source>内/外触发：</source>
+        <translation>Trigger:</translation>
+    </message>
+    <message>
+        <source>内触发</source>
+        <translation>Internal</translation>
+    </message>
+    <message>
+        <source>外触发</source>
+        <translation>External</translation>
+    </message>
+    <message>
+        <source>Setup</source>
+        <translation>Setpoints</translation>
+    </message>
+    <message>
+        <source>种子源脉宽</source>
+        <translation>Pulse</translation>
+    </message>
+    <message>
+        <source>种子源频率</source>
+        <translation>Rep. rate</translation>
+    </message>
+    <message>
+        <source>泵源电流</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>5.00</source>
+        <translation>5.00</translation>
+    </message>
+    <message>
+        <source>300</source>
+        <translation>300</translation>
+    </message>
+    <message>
+        <source>0.00</source>
+        <translation>0.00</translation>
+    </message>
+    <message>
+        <source>ns</source>
+        <translation>ns</translation>
+    </message>
+    <message>
+        <source>kHz</source>
+        <translation>kHz</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>Status Detection</source>
+        <translation>Laser status</translation>
+    </message>
+    <message>
+        <source>泵源温度</source>
+        <translation>Pump temperature</translation>
+    </message>
+    <message>
+        <source>种子源温度</source>
+        <translation>Seed temperature</translation>
+    </message>
+    <message>
+        <source>内外触发</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <source>泵电源状态</source>
+        <translation>Pump supply</translation>
+    </message>
+    <message>
+        <source>TEC锁定状态</source>
+        <translation>TEC lock</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>34</source>
+        <translation>34</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>异常</source>
+        <translation>Fault</translation>
+    </message>
+    <message>
+        <source>锁定</source>
+        <translation>Locked</translation>
+    </message>
+    <message>
+        <source>未锁定</source>
+        <translation>Unlocked</translation>
+    </message>
+    <message>
+        <source>A</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>℃</source>
+        <translation>°C</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>串口打开成功</source>
+        <translation>Serial port opened</translation>
+    </message>
+    <message>
+        <source>串口连接已断开</source>
+        <translation>Serial connection lost</translation>
+    </message>
+    <message>
+        <source>串口打开失败</source>
+        <translation>Could not open the serial port</translation>
+    </message>
+    <message>
+        <source>定时器关闭成功</source>
+        <translation>Display refresh stopped</translation>
+    </message>
+    <message>
+        <source>定时器启动失败</source>
+        <translation>Could not start the display refresh</translation>
+    </message>
+    <message>
+        <source>定时器启动成功</source>
+        <translation>Display refresh started</translation>
+    </message>
+    <message>
+        <source>串口关闭成功</source>
+        <translation>Serial port closed</translation>
+    </message>
+    <message>
+        <source>tec,pw,can&apos;t be zero</source>
+        <translation>Pulse width must not be zero</translation>
+    </message>
+    <message>
+        <source>数据写入失败</source>
+        <translation>Could not send the command</translation>
+    </message>
+    <message>
+        <source>数据写入成功</source>
+        <translation>Command sent</translation>
+    </message>
+    <message>
+        <source>最后一次状态：%1 秒前</source>
+        <translation>Last status %1 s ago</translation>
+    </message>
+    <message>
+        <source>打开串口后 %1 秒未收到状态</source>
+        <translation>No status in the %1 s since the port opened</translation>
+    </message>
+    <message>
+        <source>未收到激光器状态</source>
+        <translation>No status from the laser</translation>
+    </message>
+    <message>
+        <source>激光器状态已恢复</source>
+        <translation>Laser status resumed</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>No data</translation>
+    </message>
+</context>
+</TS>
