@@ -1,0 +1,115 @@
+#include "recorder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace laser {
+
+QString defaultRecordingPath(const QString &folder, const QDateTime &now)
+{
+    return QDir(folder).filePath(
+        now.toString(QStringLiteral("'laserpanel-'yyyyMMdd-HHmmss'.csv'")));
+}
+
+Recorder::Recorder(QObject *parent) : QObject(parent), watch(new QTimer(this))
+{
+    // Lines are rare while the link is closed; a removed folder must still be
+    // noticed then, not at the next line.
+    watch->setInterval(1000);
+    connect(watch, &QTimer::timeout, this, [this] {
+        QString error;
+        if (isRecording() && !stillInFolder(&error))
+            fail(error);
+    });
+}
+
+Recorder::~Recorder() = default;
+
+bool Recorder::start(const QString &path, const QStringList &firstLines, QString *error)
+{
+    if (isRecording())
+        stop();
+    file.setFileName(path);
+    // Unbuffered: each write goes to the system at once, and its error with it.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    for (const QString &line : firstLines) {
+        if (!writeLine(line, error)) {
+            file.close();
+            return false;
+        }
+    }
+    watch->start();
+    return true;
+}
+
+void Recorder::stop(const QStringList &lastLines)
+{
+    if (!isRecording())
+        return;
+    QString error;
+    for (const QString &line : lastLines) {
+        if (!writeLine(line, &error)) {
+            fail(error);
+            return;
+        }
+    }
+    watch->stop();
+    file.close();
+}
+
+bool Recorder::write(const QString &line)
+{
+    if (!isRecording())
+        return false;
+    QString error;
+    if (writeLine(line, &error) && stillInFolder(&error))
+        return true;
+    fail(error);
+    return false;
+}
+
+bool Recorder::writeLine(const QString &line, QString *error)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    if (file.write(bytes) != bytes.size()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool Recorder::stillInFolder(QString *error) const
+{
+    // A file removed with its folder still takes writes on Unix, into nowhere.
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (::fstat(file.handle(), &st) == 0 && st.st_nlink > 0)
+        return true;
+#else
+    if (QFileInfo::exists(file.fileName()))
+        return true;
+#endif
+    if (error)
+        *error = QCoreApplication::translate("MainWindow", "文件已被删除");
+    return false;
+}
+
+void Recorder::fail(const QString &reason)
+{
+    watch->stop();
+    file.close();
+    emit failed(reason);
+}
+
+} // namespace laser
