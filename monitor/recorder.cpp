@@ -81,12 +81,18 @@ bool Recorder::write(const QString &line)
 bool Recorder::writeLine(const QString &line, QString *error)
 {
     const QByteArray bytes = line.toUtf8() + '\n';
-    if (file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    const qint64 before = file.pos();
+    // A short write is how a filling disk first shows; the next one says why.
+    qint64 done = 0, n = 0;
+    while (done < bytes.size() && (n = file.write(bytes.constData() + done, bytes.size() - done)) > 0)
+        done += n;
+    if (done == bytes.size())
+        return true;
+    if (error)
+        *error = file.errorString();
+    // Leave whole rows only, so the file still reads as CSV.
+    file.resize(before);
+    return false;
 }
 
 bool Recorder::stillInFolder(QString *error) const
