@@ -92,15 +92,36 @@ QVector<QPolygonF> tracePolylines(const GapSeries &series, const QwtScaleMap &xM
         line.clear();
     };
 
-    for (std::size_t i = begin; i < end; ++i) {
+    // Time runs left to right: the points of one pixel column can be found by
+    // time alone, and only four of them need mapping.
+    const bool byColumn = !steps && xMap.p2() > xMap.p1() && xMap.s2() > xMap.s1();
+    for (std::size_t i = begin; i < end;) {
         const double x = xMap.transform(series.t(i));
-        const double y = yMap.transform(series.y(i));
         if (i == begin || series.startsSegment(i))
             endLine();
         else if (steps)
             add(QPointF(x, previousY));
-        add(QPointF(x, y));
-        previousY = y;
+        if (!byColumn) {
+            previousY = yMap.transform(series.y(i));
+            add(QPointF(x, previousY));
+            ++i;
+            continue;
+        }
+        const double columnEnd = xMap.invTransform(std::floor(x) + 1.0);
+        double first = series.y(i), lo = first, hi = first, last = first;
+        bool loFirst = true;
+        std::size_t j = i + 1;
+        for (; j < end && series.t(j) < columnEnd && !series.startsSegment(j); ++j) {
+            last = series.y(j);
+            if (last < lo)
+                lo = last, loFirst = false;
+            else if (last > hi)
+                hi = last, loFirst = true;
+        }
+        for (double y : {first, loFirst ? lo : hi, loFirst ? hi : lo, last})
+            add(QPointF(x, yMap.transform(y)));
+        previousY = yMap.transform(last);
+        i = j;
     }
     if (end == series.size() && series.isOpen() && !std::isnan(holdUntil)
         && holdUntil > series.t(end - 1))

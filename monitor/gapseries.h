@@ -50,7 +50,12 @@ private:
         float y;
         bool start;
     };
-    const Point &at(std::size_t i) const { return points[(head + i) % cap]; }
+    const Point &at(std::size_t i) const
+    {
+        // No division: this runs for every point of a day-long view at each redraw.
+        const std::size_t k = head + i;
+        return points[k < cap ? k : k - cap];
+    }
 
     std::vector<Point> points;  // grows to cap, then is used as a ring
     std::size_t cap;

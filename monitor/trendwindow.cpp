@@ -96,14 +96,14 @@ TrendWindow::TrendWindow(const TrendData &data, QWidget *parent)
     grid->attach(chart);
 
     current = new GapCurve(QCoreApplication::translate("MainWindow", "Pump current (A)"), data.current());
-    current->setPen(QColor(31, 119, 180), 1.5);
+    current->setPen(QColor(31, 119, 180), 1.0);
     current->attach(chart);
     setpoint = new GapCurve(QCoreApplication::translate("MainWindow", "Current setpoint (A)"), data.setpoint(), true);
     setpoint->setPen(QColor(255, 127, 14), 2.0, Qt::DashLine);
     setpoint->setHoldUntil([&data] { return data.latestTime(); });
     setpoint->attach(chart);
     temperature = new GapCurve(QCoreApplication::translate("MainWindow", "Pump temperature (°C)"), data.temperature());
-    temperature->setPen(QColor(214, 39, 40), 1.5);
+    temperature->setPen(QColor(214, 39, 40), 1.0);
     temperature->setYAxis(QwtPlot::yRight);
     temperature->attach(chart);
 
