@@ -1,8 +1,7 @@
 // Trend redraw over a day of data: 24 h at 5 frames/s (432 000 readings per
-// line), an hour-long silence every few hours, a setpoint change every 10
-// minutes, in a 1280x720 window on the offscreen platform. One iteration is
-// what the window's refresh timer does: fit the axes to the view and redraw,
-// plus painting the whole plot.
+// line), a stale spell every hour and a setpoint change every 10 minutes, in a
+// 1280x720 window on the offscreen platform. One iteration is what the
+// window's refresh timer sets off: fit the axes to the view, then the paint.
 #include "reading.h"
 #include "trenddata.h"
 #include "trendwindow.h"
@@ -12,6 +11,7 @@
 #include <qwt_plot.h>
 
 #include <QApplication>
+#include <QDateTime>
 
 #include <cmath>
 #include <memory>
@@ -23,26 +23,22 @@ std::unique_ptr<laser::TrendData> day;
 void fillDay()
 {
     day = std::make_unique<laser::TrendData>();
-    const QDateTime start = QDateTime::currentDateTime().addDays(-1);
+    const qint64 start = QDateTime::currentMSecsSinceEpoch() - 24 * 3600 * 1000;
     laser::Reading r;
     double target = 2.0;
     day->event(start, laser::LinkEvent::Open);
     for (qint64 i = 0; i < 24 * 3600 * 5; ++i) {
-        const qint64 ms = i * 200;
-        if (i % (3600 * 5 * 5) == 3600 * 5 * 4) {
-            // An hour of silence every five hours.
-            day->event(start.addMSecs(ms), laser::LinkEvent::Lost);
-            i += 3600 * 5;
-            day->event(start.addMSecs(i * 200), laser::LinkEvent::Open);
-            continue;
-        }
+        const qint64 when = start + i * 200;
+        // A stale spell every hour, so every line has gaps to skip.
+        if (i % (3600 * 5) == 1800 * 5)
+            day->event(when, laser::LinkEvent::Stale);
         if (i % (600 * 5) == 0) {
             target = 1.0 + double(i / (600 * 5) % 7) * 0.5;
-            day->command(start.addMSecs(ms), laser::setpointsFromSteps(false, int(target * 5), 20, 30, 10, 34));
+            day->command(when, laser::setpointsFromSteps(false, int(target * 5), 20, 30, 10, 34));
         }
         r.currentA = target + 0.03 * std::sin(double(i) * 0.7);
         r.temperatureC = 25 + int(i % 13 == 0);
-        day->status(start.addMSecs(ms), r);
+        day->status(when, r);
     }
 }
 

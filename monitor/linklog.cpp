@@ -4,6 +4,8 @@
 #include "statusdecode.h"
 #include "statusframe.h"
 
+#include <QDateTime>
+
 
 namespace laser {
 
@@ -62,20 +64,20 @@ QString formatAge(qint64 ms)
     return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
-void LinkLog::frame(const QDateTime &when, const QByteArray &payload)
+void LinkLog::frame(qint64 ms, const QByteArray &payload)
 {
     rawFrames = true;
     LinkLogEntry e;
     e.kind = LinkLogEntry::Received;
-    e.whenMs = when.toMSecsSinceEpoch();
+    e.whenMs = ms;
     e.bytes = payload.left(kStatusPayloadSize);
     add(std::move(e));
 }
 
-void LinkLog::status(const QDateTime &when, const Reading &reading)
+void LinkLog::status(qint64 ms, const Reading &reading)
 {
     ++count.validFrames;
-    lastFrameMs = when.toMSecsSinceEpoch();
+    lastFrameMs = ms;
     if (rawFrames)
         return;
     LinkLogEntry e;
@@ -85,35 +87,35 @@ void LinkLog::status(const QDateTime &when, const Reading &reading)
     add(std::move(e));
 }
 
-void LinkLog::skipped(const QDateTime &when, const QByteArray &bytes)
+void LinkLog::skipped(qint64 ms, const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return;
     count.bytesSkipped += bytes.size();
     LinkLogEntry e;
     e.kind = LinkLogEntry::Skipped;
-    e.whenMs = when.toMSecsSinceEpoch();
+    e.whenMs = ms;
     e.bytes = bytes;
     add(std::move(e));
 }
 
-void LinkLog::command(const QDateTime &when, const QByteArray &frame)
+void LinkLog::command(qint64 ms, const QByteArray &frame)
 {
     ++count.commandsSent;
     LinkLogEntry e;
     e.kind = LinkLogEntry::Sent;
-    e.whenMs = when.toMSecsSinceEpoch();
+    e.whenMs = ms;
     e.bytes = frame;
     add(std::move(e));
 }
 
-void LinkLog::event(const QDateTime &when, LinkEvent event, const QString &detail)
+void LinkLog::event(qint64 ms, LinkEvent event, const QString &detail)
 {
     if (event == LinkEvent::Lost)
         ++count.linkLosses;
     LinkLogEntry e;
     e.kind = LinkLogEntry::Event;
-    e.whenMs = when.toMSecsSinceEpoch();
+    e.whenMs = ms;
     e.event = event;
     e.detail = detail;
     add(std::move(e));

@@ -3,7 +3,6 @@
 #include "reading.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 
 #include <deque>
@@ -51,11 +50,12 @@ public:
 
     // A valid frame's payload, for its raw line. Once any arrived, decoded
     // frames are only counted, since their raw line comes this way.
-    void frame(const QDateTime &when, const QByteArray &payload);
-    void status(const QDateTime &when, const Reading &reading);
-    void skipped(const QDateTime &when, const QByteArray &bytes);
-    void command(const QDateTime &when, const QByteArray &frame);
-    void event(const QDateTime &when, LinkEvent event, const QString &detail);
+    // Times in ms since the epoch, as for TrendData.
+    void frame(qint64 ms, const QByteArray &payload);
+    void status(qint64 ms, const Reading &reading);
+    void skipped(qint64 ms, const QByteArray &bytes);
+    void command(qint64 ms, const QByteArray &frame);
+    void event(qint64 ms, LinkEvent event, const QString &detail);
 
     const LinkCounters &counters() const { return count; }
     bool hasFrame() const { return lastFrameMs >= 0; }

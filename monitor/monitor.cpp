@@ -157,7 +157,7 @@ bool Monitor::startRecording(const QString &path)
                          .arg(QDir::toNativeSeparators(path), error));
         return false;
     }
-    log.event(now, LinkEvent::RecordingStarted, path);
+    log.event(now.toMSecsSinceEpoch(), LinkEvent::RecordingStarted, path);
     recordingChanged();
     emit message(QCoreApplication::translate("MainWindow", "记录已开始：%1").arg(QDir::toNativeSeparators(path)));
     return true;
@@ -172,14 +172,14 @@ void Monitor::stopRecording()
     // A failed last row has already been reported.
     if (isRecording())
         return;
-    log.event(now, LinkEvent::RecordingStopped, QString());
+    log.event(now.toMSecsSinceEpoch(), LinkEvent::RecordingStopped, QString());
     recordingChanged();
     emit message(QCoreApplication::translate("MainWindow", "记录已停止"));
 }
 
 void Monitor::recordingFailed(const QString &reason)
 {
-    log.event(QDateTime::currentDateTime(), LinkEvent::RecordingStopped, reason);
+    log.event(QDateTime::currentMSecsSinceEpoch(), LinkEvent::RecordingStopped, reason);
     recordingChanged();
     emit message(QCoreApplication::translate("MainWindow", "记录写入失败：%1，记录已停止").arg(reason));
 }
@@ -201,35 +201,48 @@ void Monitor::writeRow(const QString &row)
         recorder->write(row);
 }
 
+qint64 Monitor::msOf(const QDateTime &when)
+{
+    // Equal local times compare without a time-zone lookup; converting does one.
+    if (when != lastWhen) {
+        lastWhen = when;
+        lastMs = when.toMSecsSinceEpoch();
+    }
+    return lastMs;
+}
+
 void Monitor::onStatusDecoded(const QDateTime &when, const Reading &reading)
 {
-    series.status(when, reading);
-    log.status(when, reading);
+    const qint64 ms = msOf(when);
+    series.status(ms, reading);
+    log.status(ms, reading);
     writeRow(csv::statusRow(when, reading));
 }
 
 void Monitor::onFrameReceived(const QDateTime &when, const QByteArray &payload)
 {
-    log.frame(when, payload);
+    log.frame(msOf(when), payload);
 }
 
 void Monitor::onBytesSkipped(const QDateTime &when, const QByteArray &bytes)
 {
-    log.skipped(when, bytes);
+    log.skipped(msOf(when), bytes);
 }
 
 void Monitor::onCommandSent(const QDateTime &when, const QByteArray &frame, const Setpoints &setpoints)
 {
-    series.command(when, setpoints);
-    log.command(when, frame);
+    const qint64 ms = msOf(when);
+    series.command(ms, setpoints);
+    log.command(ms, frame);
     writeRow(csv::commandRow(when, setpoints));
 }
 
 void Monitor::onLinkEvent(const QDateTime &when, LinkEvent event, const QString &detail)
 {
+    const qint64 ms = msOf(when);
     if (event == LinkEvent::Open)
         port = detail;
-    series.event(when, event);
-    log.event(when, event, detail);
+    series.event(ms, event);
+    log.event(ms, event, detail);
     writeRow(csv::eventRow(when, event, detail));
 }

@@ -85,6 +85,7 @@ private:
     void recordingFailed(const QString &reason);
     void writeRow(const QString &row);
     void raise(QWidget *view);
+    qint64 msOf(const QDateTime &when);
 
     QWidget *window;
     QPointer<QWidget> group;
@@ -100,4 +101,7 @@ private:
     QPointer<laser::TrendWindow> trendView;
     QPointer<laser::LinkLogWindow> logView;
     PathChooser choosePath;
+    // The frames of one read share their time; convert it once.
+    QDateTime lastWhen;
+    qint64 lastMs = 0;
 };

@@ -11,9 +11,8 @@ TrendData::TrendData(std::size_t capacity)
 {
 }
 
-void TrendData::status(const QDateTime &when, const Reading &reading)
+void TrendData::status(qint64 ms, const Reading &reading)
 {
-    const qint64 ms = when.toMSecsSinceEpoch();
     if (frames.hasFrame() && ms - lastFrameMs > frames.limitMs())
         breakReadings();
     frames.frame(ms);
@@ -27,16 +26,16 @@ void TrendData::status(const QDateTime &when, const Reading &reading)
         temperatureC.append(double(ms), reading.temperatureC);
 }
 
-void TrendData::command(const QDateTime &when, const Setpoints &setpoints)
+void TrendData::command(qint64 ms, const Setpoints &setpoints)
 {
-    const double t = double(when.toMSecsSinceEpoch());
+    const double t = double(ms);
     seen(t);
     setpointA.append(t, setpoints.currentA);
 }
 
-void TrendData::event(const QDateTime &when, LinkEvent event)
+void TrendData::event(qint64 ms, LinkEvent event)
 {
-    const double t = double(when.toMSecsSinceEpoch());
+    const double t = double(ms);
     switch (event) {
     case LinkEvent::Open:
     case LinkEvent::Close:

@@ -4,7 +4,7 @@
 #include "reading.h"
 #include "stalerule.h"
 
-#include <QDateTime>
+#include <QtGlobal>
 
 namespace laser {
 
@@ -18,9 +18,11 @@ class TrendData
 public:
     explicit TrendData(std::size_t capacity = GapSeries::kDefaultCapacity);
 
-    void status(const QDateTime &when, const Reading &reading);
-    void command(const QDateTime &when, const Setpoints &setpoints);
-    void event(const QDateTime &when, LinkEvent event);
+    // Times in ms since the epoch: a local QDateTime costs a time-zone lookup
+    // per conversion, so the caller converts each frame's time once.
+    void status(qint64 ms, const Reading &reading);
+    void command(qint64 ms, const Setpoints &setpoints);
+    void event(qint64 ms, LinkEvent event);
 
     const GapSeries &current() const { return currentA; }
     const GapSeries &temperature() const { return temperatureC; }

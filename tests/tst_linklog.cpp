@@ -8,7 +8,7 @@ using laser::LinkEvent;
 using laser::LinkLog;
 
 namespace {
-const QDateTime noon(QDate(2026, 12, 7), QTime(12, 0, 1, 42));
+const qint64 noon = QDateTime(QDate(2026, 12, 7), QTime(12, 0, 1, 42)).toMSecsSinceEpoch();
 QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
 QStringList taken(LinkLog &log)
 {
@@ -68,7 +68,7 @@ private slots:
         log.skipped(noon, hex("0102"));
         for (int i = 0; i < 3; ++i) {
             log.frame(noon, hex("000000000000000003"));
-            log.status(noon.addMSecs(i), r);
+            log.status(noon + i, r);
         }
         log.skipped(noon, hex("a5a5a5"));
         log.skipped(noon, QByteArray());
@@ -78,7 +78,7 @@ private slots:
         const laser::LinkCounters &c = log.counters();
         QCOMPARE((QList<qint64>{c.validFrames, c.bytesSkipped, c.commandsSent, c.linkLosses}),
                  (QList<qint64>{3, 5, 1, 1}));
-        QCOMPARE(log.lastFrame(), noon.addMSecs(2).toMSecsSinceEpoch());
+        QCOMPARE(log.lastFrame(), noon + 2);
         QCOMPARE(taken(log).size(), 1 + 1 + 3 + 1 + 1 + 2);
         QCOMPARE(taken(log), QStringList());
     }
@@ -88,7 +88,7 @@ private slots:
     {
         LinkLog log(4);
         for (int i = 0; i < 10; ++i)
-            log.event(noon.addSecs(i), LinkEvent::Stale, QString::number(i));
+            log.event(noon + 1000 * i, LinkEvent::Stale, QString::number(i));
         QCOMPARE(taken(log).join('|'), QString("12:00:07.042  ----  stale  6|12:00:08.042  ----  stale  7|"
                                               "12:00:09.042  ----  stale  8|12:00:10.042  ----  stale  9"));
     }

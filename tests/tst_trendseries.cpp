@@ -45,8 +45,6 @@ QStringList segmentsOf(const GapSeries &s)
     return out;
 }
 
-QDateTime at(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms); }
-
 laser::Reading reading(double a, int c)
 {
     laser::Reading r;
@@ -125,12 +123,12 @@ private slots:
         QFETCH(QStringList, readings);
         QFETCH(QStringList, setpoint);
         TrendData d;
-        d.status(at(0), reading(1.0, 25));
-        d.command(at(100), laser::setpointsFromSteps(false, 10, 20, 30, 10, 34));
-        d.status(at(200), reading(1.5, 25));
-        d.event(at(300), event);
-        d.status(at(400), reading(2.0, 26));
-        d.status(at(600), reading(2.0, 26));
+        d.status(0, reading(1.0, 25));
+        d.command(100, laser::setpointsFromSteps(false, 10, 20, 30, 10, 34));
+        d.status(200, reading(1.5, 25));
+        d.event(300, event);
+        d.status(400, reading(2.0, 26));
+        d.status(600, reading(2.0, 26));
         QCOMPARE(segmentsOf(d.current()), readings);
         QCOMPARE(segmentsOf(d.temperature()), readings);
         QCOMPARE(segmentsOf(d.setpoint()), setpoint);
@@ -144,7 +142,7 @@ private slots:
     {
         TrendData d;
         for (qint64 ms : {0, 200, 400, 600, 2600, 4700, 4900, 7000})
-            d.status(at(ms), reading(1.0, ms == 4900 ? laser::kTemperatureOutOfRange : 25));
+            d.status(ms, reading(1.0, ms == 4900 ? laser::kTemperatureOutOfRange : 25));
         QCOMPARE(segmentsOf(d.current()), (QStringList{"0..2600", "4700..4900", "7000"}));
         QCOMPARE(segmentsOf(d.temperature()), (QStringList{"0..2600", "4700", "7000"}));
     }
