@@ -139,7 +139,7 @@ int main(int argc, char **argv)
     args.addOption({QStringLiteral("rate"), QStringLiteral("Frames per second (default 886)."), QStringLiteral("hz"), QStringLiteral("886")});
     args.addOption({QStringLiteral("span"), QStringLiteral("Trend span: 1, 5, 30 or all (default 5)."), QStringLiteral("span"), QStringLiteral("5")});
     args.addOption({QStringLiteral("link-log"), QStringLiteral("Show the link log as well.")});
-    args.addOption({QStringLiteral("snapshot"), QStringLiteral("Draw a scripted session to this PNG and exit."), QStringLiteral("png")});
+    args.addOption({QStringLiteral("snapshot"), QStringLiteral("Draw a scripted session's trend to this PNG (and its link log beside it) and exit."), QStringLiteral("png")});
     args.process(app);
 
     QWidget window;
@@ -166,6 +166,16 @@ int main(int argc, char **argv)
             return 2;
         }
         out(QStringLiteral("trend drawn to %1").arg(png));
+        monitor.onBytesSkipped(QDateTime::currentDateTime(), QByteArray("\x00\xA5\x13", 3));
+        monitor.onFrameReceived(QDateTime::currentDateTime(), payloadOf(3.0, 25));
+        monitor.onStatusDecoded(QDateTime::currentDateTime(), reading(3.0, 25));
+        monitor.showLinkLog();
+        monitor.linkLogWindow()->flush();
+        QString logPng = png;
+        logPng.insert(logPng.endsWith(QLatin1String(".png")) ? logPng.size() - 4 : logPng.size(), QStringLiteral("-log"));
+        if (!monitor.linkLogWindow()->grab().save(logPng, "PNG"))
+            return 2;
+        out(QStringLiteral("link log drawn to %1").arg(logPng));
         return 0;
     }
 
