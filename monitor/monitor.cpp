@@ -61,6 +61,9 @@ Monitor::~Monitor()
     // The window is closing: end the file with its stop row.
     if (isRecording())
         recorder->stop({csv::eventRow(QDateTime::currentDateTime(), LinkEvent::RecordingStopped)});
+    // They draw from this object's data, and the window would delete them after it.
+    delete trendView;
+    delete logView;
 }
 
 QString Monitor::suggestedPath()
@@ -240,8 +243,11 @@ void Monitor::onCommandSent(const QDateTime &when, const QByteArray &frame, cons
 void Monitor::onLinkEvent(const QDateTime &when, LinkEvent event, const QString &detail)
 {
     const qint64 ms = msOf(when);
+    // The port a recording started now would name.
     if (event == LinkEvent::Open)
         port = detail;
+    else if (event == LinkEvent::Close || event == LinkEvent::Lost)
+        port.clear();
     series.event(ms, event);
     log.event(ms, event, detail);
     writeRow(csv::eventRow(when, event, detail));
