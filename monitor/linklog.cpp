@@ -26,7 +26,8 @@ QString formatLine(const LinkLogEntry &e)
     const QString when = timeOf(e.whenMs);
     switch (e.kind) {
     case LinkLogEntry::Received:
-        return QStringLiteral("%1  RX    %2").arg(when, hexBytes(QByteArray("\xA5\x5A", 2) + e.bytes + QByteArray("\xEE\xFF", 2)));
+        return QStringLiteral("%1  RX    %2")
+            .arg(when, hexBytes(QByteArray("\xA5\x5A", 2) + e.bytes + QByteArray("\xEE\xFF", 2)));
     case LinkLogEntry::Decoded: {
         const Reading &r = e.reading;
         const QString temperature = r.temperatureC == kTemperatureOutOfRange

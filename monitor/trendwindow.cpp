@@ -58,10 +58,14 @@ TrendWindow::TrendWindow(const TrendData &data, QWidget *parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(960, 560);
 
-    spanBox->addItems({QCoreApplication::translate("MainWindow", "1 min"), QCoreApplication::translate("MainWindow", "5 min"), QCoreApplication::translate("MainWindow", "30 min"), QCoreApplication::translate("MainWindow", "Whole session")});
+    spanBox->addItems({QCoreApplication::translate("MainWindow", "1 min"),
+                       QCoreApplication::translate("MainWindow", "5 min"),
+                       QCoreApplication::translate("MainWindow", "30 min"),
+                       QCoreApplication::translate("MainWindow", "Whole session")});
     spanBox->setCurrentIndex(FiveMinutes);
     followBox->setChecked(true);
-    followBox->setToolTip(QCoreApplication::translate("MainWindow", "Keep the newest data in view; panning or zooming pauses this"));
+    followBox->setToolTip(
+        QCoreApplication::translate("MainWindow", "Keep the newest data in view; panning or zooming pauses this"));
     auto *save = new QPushButton(QCoreApplication::translate("MainWindow", "Save image…"), this);
 
     auto *controls = new QHBoxLayout;
@@ -134,8 +138,9 @@ TrendWindow::TrendWindow(const TrendData &data, QWidget *parent)
 
 void TrendWindow::setRecordingPath(const QString &path)
 {
-    recordingLabel->setText(path.isEmpty() ? QCoreApplication::translate("MainWindow", "Not recording")
-                                           : QCoreApplication::translate("MainWindow", "Recording to %1").arg(QDir::toNativeSeparators(path)));
+    recordingLabel->setText(
+        path.isEmpty() ? QCoreApplication::translate("MainWindow", "Not recording")
+                       : QCoreApplication::translate("MainWindow", "Recording to %1").arg(QDir::toNativeSeparators(path)));
 }
 
 TrendWindow::Span TrendWindow::span() const
@@ -182,9 +187,9 @@ void TrendWindow::refresh()
     }
     const QwtScaleDiv &time = chart->axisScaleDiv(QwtPlot::xBottom);
     fitValueAxes(time.lowerBound(), time.upperBound());
-    chart->setAxisTitle(QwtPlot::xBottom,
-                        QCoreApplication::translate("MainWindow", "Local time, %1").arg(QDateTime::fromMSecsSinceEpoch(qint64(time.upperBound()))
-                                                     .toString(QStringLiteral("yyyy-MM-dd"))));
+    const QString day =
+        QDateTime::fromMSecsSinceEpoch(qint64(time.upperBound())).toString(QStringLiteral("yyyy-MM-dd"));
+    chart->setAxisTitle(QwtPlot::xBottom, QCoreApplication::translate("MainWindow", "Local time, %1").arg(day));
     chart->replot();
     adjusting = false;
 }
@@ -207,8 +212,9 @@ void TrendWindow::fitValueAxes(double t0, double t1)
 bool TrendWindow::saveImage(const QString &path)
 {
     const bool saved = chart->grab().save(path, "PNG");
-    emit message(saved ? QCoreApplication::translate("MainWindow", "图像已保存：%1").arg(QDir::toNativeSeparators(path))
-                       : QCoreApplication::translate("MainWindow", "图像保存失败：%1").arg(QDir::toNativeSeparators(path)));
+    const QString shown = QDir::toNativeSeparators(path);
+    emit message(saved ? QCoreApplication::translate("MainWindow", "图像已保存：%1").arg(shown)
+                       : QCoreApplication::translate("MainWindow", "图像保存失败：%1").arg(shown));
     return saved;
 }
 
@@ -217,7 +223,9 @@ void TrendWindow::chooseImageFile()
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     const QString suggested = QDir(folder).filePath(
         QDateTime::currentDateTime().toString(QStringLiteral("'laserpanel-trend-'yyyyMMdd-HHmmss'.png'")));
-    QString path = QFileDialog::getSaveFileName(this, QCoreApplication::translate("MainWindow", "Save image"), suggested, QCoreApplication::translate("MainWindow", "PNG images (*.png)"),
+    QString path = QFileDialog::getSaveFileName(this, QCoreApplication::translate("MainWindow", "Save image"),
+                                                suggested,
+                                                QCoreApplication::translate("MainWindow", "PNG images (*.png)"),
                                                 nullptr, QFileDialog::DontUseNativeDialog);
     if (path.isEmpty())
         return;

@@ -135,11 +135,13 @@ int main(int argc, char **argv)
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral("The monitor at line rate, in-process"));
     args.addHelpOption();
-    args.addOption({QStringLiteral("seconds"), QStringLiteral("Run length (default 30)."), QStringLiteral("s"), QStringLiteral("30")});
-    args.addOption({QStringLiteral("rate"), QStringLiteral("Frames per second (default 886)."), QStringLiteral("hz"), QStringLiteral("886")});
-    args.addOption({QStringLiteral("span"), QStringLiteral("Trend span: 1, 5, 30 or all (default 5)."), QStringLiteral("span"), QStringLiteral("5")});
-    args.addOption({QStringLiteral("link-log"), QStringLiteral("Show the link log as well.")});
-    args.addOption({QStringLiteral("snapshot"), QStringLiteral("Draw a scripted session's trend to this PNG (and its link log beside it) and exit."), QStringLiteral("png")});
+    const auto text = [](const char *latin1) { return QString::fromLatin1(latin1); };
+    args.addOption({text("seconds"), text("Run length (default 30)."), text("s"), text("30")});
+    args.addOption({text("rate"), text("Frames per second (default 886)."), text("hz"), text("886")});
+    args.addOption({text("span"), text("Trend span: 1, 5, 30 or all (default 5)."), text("span"), text("5")});
+    args.addOption({text("link-log"), text("Show the link log as well.")});
+    args.addOption({text("snapshot"), text("Draw a scripted session's trend to this PNG (and its link log beside it) and exit."),
+                    text("png")});
     args.process(app);
 
     QWidget window;
@@ -240,7 +242,9 @@ int main(int argc, char **argv)
     const long expected = 1 + 1 + 1 + frames + commands + 1;
 
     out(QStringLiteral("monitor at %1 frames/s for %2 s, trend span %3%4, recording")
-            .arg(rate).arg(elapsed, 0, 'f', 1).arg(span, args.isSet(QStringLiteral("link-log")) ? QStringLiteral(", link log shown") : QString()));
+            .arg(rate)
+            .arg(elapsed, 0, 'f', 1)
+            .arg(span, args.isSet(QStringLiteral("link-log")) ? QStringLiteral(", link log shown") : QString()));
     out(QStringLiteral("  frames            %1 (%2/s)").arg(frames).arg(double(frames) / elapsed, 0, 'f', 0));
     out(QStringLiteral("  CSV rows          %1 of %2 expected").arg(rows).arg(expected));
     out(QStringLiteral("  CPU               %1 % of one core").arg(100.0 * cpu / elapsed, 0, 'f', 1));
