@@ -1,0 +1,91 @@
+#include "linklogwindow.h"
+
+#include "linklog.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace laser {
+
+LinkLogWindow::LinkLogWindow(LinkLog &log, QWidget *parent)
+    : QWidget(parent, Qt::Window), log(log), lines(new QPlainTextEdit(this)),
+      counters(new QLabel(this)), recordingLabel(new QLabel(this)), ticker(new QTimer(this))
+{
+    setWindowTitle(QCoreApplication::translate("MainWindow", "Link log"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    resize(820, 520);
+
+    lines->setReadOnly(true);
+    lines->setMaximumBlockCount(LinkLog::kLinesKept);
+    lines->setLineWrapMode(QPlainTextEdit::NoWrap);
+    lines->setUndoRedoEnabled(false);
+    lines->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    counters->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(counters);
+    layout->addWidget(lines, 1);
+    layout->addWidget(recordingLabel);
+    setRecordingPath(QString());
+
+    ticker->setInterval(kFlushMs);
+    connect(ticker, &QTimer::timeout, this, &LinkLogWindow::flush);
+    flush();
+}
+
+void LinkLogWindow::setRecordingPath(const QString &path)
+{
+    recordingLabel->setText(path.isEmpty()
+        ? QCoreApplication::translate("MainWindow", "Not recording")
+        : QCoreApplication::translate("MainWindow", "Recording to %1").arg(QDir::toNativeSeparators(path)));
+}
+
+QString LinkLogWindow::countersText() const
+{
+    const LinkCounters &c = log.counters();
+    const qint64 age = log.hasFrame() ? QDateTime::currentMSecsSinceEpoch() - log.lastFrame() : -1;
+    return QCoreApplication::translate("MainWindow",
+               "Valid frames: %1    Bytes skipped: %2    Commands sent: %3    Link losses: %4    Last valid frame: %5")
+        .arg(c.validFrames).arg(c.bytesSkipped).arg(c.commandsSent).arg(c.linkLosses)
+        .arg(age < 0 ? formatAge(age) : QCoreApplication::translate("MainWindow", "%1 ago").arg(formatAge(age)));
+}
+
+void LinkLogWindow::flush()
+{
+    counters->setText(countersText());
+    const std::deque<LinkLogEntry> entries = log.takePending();
+    if (entries.empty())
+        return;
+    QStringList text;
+    text.reserve(int(entries.size()));
+    for (const LinkLogEntry &entry : entries)
+        text.append(formatLine(entry));
+    // Keep the view at the newest line only if the operator left it there.
+    QScrollBar *bar = lines->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    const int kept = bar->value();
+    lines->appendPlainText(text.join(QLatin1Char('\n')));
+    bar->setValue(atEnd ? bar->maximum() : kept);
+}
+
+void LinkLogWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    flush();
+    ticker->start();
+}
+
+void LinkLogWindow::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    ticker->stop();
+}
+
+} // namespace laser

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPlainTextEdit;
+class QTimer;
+
+namespace laser {
+
+class LinkLog;
+
+// The raw link: a timestamped line per frame received, command sent, run of
+// skipped bytes and link event, the last LinkLog::kLinesKept of them, with the
+// counters and the age of the last valid frame. Lines are taken in batches on
+// a timer, so line rate costs one append per tick rather than one per frame.
+class LinkLogWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kFlushMs = 150;
+
+    explicit LinkLogWindow(LinkLog &log, QWidget *parent = nullptr);
+
+    void setRecordingPath(const QString &path);  // empty: not recording
+    // Shows the lines that came since the last call and updates the counters.
+    void flush();
+
+    QPlainTextEdit *view() const { return lines; }
+    QString countersText() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    LinkLog &log;
+    QPlainTextEdit *lines;
+    QLabel *counters;
+    QLabel *recordingLabel;
+    QTimer *ticker;
+};
+
+} // namespace laser
