@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "mainwindowform.h"
+#include "monitor.h"
 #include "portcompleter.h"
 #include "portguard.h"
 #include "serialerror.h"
@@ -89,6 +90,15 @@ MainWindow::MainWindow(QWidget *parent)
     connect(linkWatch, &QTimer::timeout, this, &MainWindow::watchLink);
     // The form's sample values were never read from a laser.
     showNoData();
+
+    // The monitor lives in windows of its own; the form gains no widget.
+    monitor = new Monitor(this, ui->groupBox_2, QString::fromUtf8(variant::kName));
+    connect(this, &MainWindow::frameReceived, monitor, &Monitor::onFrameReceived);
+    connect(this, &MainWindow::statusDecoded, monitor, &Monitor::onStatusDecoded);
+    connect(this, &MainWindow::bytesSkipped, monitor, &Monitor::onBytesSkipped);
+    connect(this, &MainWindow::commandSent, monitor, &Monitor::onCommandSent);
+    connect(this, &MainWindow::linkEvent, monitor, &Monitor::onLinkEvent);
+    connect(monitor, &Monitor::message, ui->edit_message, &QLineEdit::setText);
 
     // An edit ends on Return or when the field loses focus; only then does the
     // field take the canonical text of what the next command carries.

@@ -11,6 +11,7 @@
 
 #include <vector>
 
+class Monitor;
 class QScrollBar;
 class QSerialPort;
 class QTimer;
@@ -32,6 +33,8 @@ public:
 signals:
     // For the monitor: what the link carries, as it happens.
     void statusDecoded(const QDateTime &when, const laser::Reading &reading);
+    // The payload of the same frame, for a raw view; comes just before statusDecoded.
+    void frameReceived(const QDateTime &when, const QByteArray &payload);
     void bytesSkipped(const QDateTime &when, const QByteArray &bytes);
     // A command frame handed to the port, with what it asks in operator units.
     void commandSent(const QDateTime &when, const QByteArray &frame, const laser::Setpoints &setpoints);
@@ -114,6 +117,7 @@ private:
     bool linkStale = false;     // as the record last saw it
     bool shownStale = false;    // as the status area last showed it
     bool textLeads = false;     // a scroll bar follows typed text
+    Monitor *monitor = nullptr;
     uint workerStackSize = 0;   // the platform's default; tests make it impossible
 
     friend struct MainWindowProbe;

@@ -30,7 +30,12 @@ int MainWindow::writeCommandFrame(int current, int temperature, int /*unused1*/,
         return -1;
     const QByteArray frame =
         laser::encodeCommandFrame(triggerMode, current, temperature, pulseWidth, frequency);
-    return static_cast<int>(serialPort->write(frame));
+    const int written = static_cast<int>(serialPort->write(frame));
+    if (written != -1)
+        emit commandSent(QDateTime::currentDateTime(), frame,
+                         laser::setpointsFromSteps(triggerMode, current, pulseWidth, frequency,
+                                                   variant::kFreqStepKHz, temperature));
+    return written;
 }
 
 void MainWindow::receiveData(QByteArray qa)
@@ -51,6 +56,7 @@ void MainWindow::receiveData(QByteArray qa)
     reading.externalTrigger = triggerReadback != 0;
     reading.pumpSupplyNormal = (statusFlags & laser::PumpSupplyNormal) != 0;
     reading.tecLocked = (statusFlags & laser::TecLocked) != 0;
+    emit frameReceived(when, qa);
     emit statusDecoded(when, reading);
 }
 

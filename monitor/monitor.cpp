@@ -214,6 +214,16 @@ qint64 Monitor::msOf(const QDateTime &when)
     return lastMs;
 }
 
+laser::TrendWindow *Monitor::trendWindow() const
+{
+    return trendView;
+}
+
+laser::LinkLogWindow *Monitor::linkLogWindow() const
+{
+    return logView;
+}
+
 void Monitor::onStatusDecoded(const QDateTime &when, const Reading &reading)
 {
     const qint64 ms = msOf(when);

@@ -53,8 +53,8 @@ public:
     QAction *linkLogAction() const { return logAct; }
     QMenu *contextMenu() const { return menu; }
     // Null until first opened.
-    laser::TrendWindow *trendWindow() const { return trendView; }
-    laser::LinkLogWindow *linkLogWindow() const { return logView; }
+    laser::TrendWindow *trendWindow() const;
+    laser::LinkLogWindow *linkLogWindow() const;
     const laser::TrendData &trendData() const { return series; }
     const laser::LinkLog &linkLog() const { return log; }
 

@@ -215,5 +215,145 @@
         <source>无数据</source>
         <translation>No data</translation>
     </message>
+    <message>
+        <source>Link log</source>
+        <translation>Link log</translation>
+    </message>
+    <message>
+        <source>Not recording</source>
+        <translation>Not recording</translation>
+    </message>
+    <message>
+        <source>Recording to %1</source>
+        <translation>Recording to %1</translation>
+    </message>
+    <message>
+        <source>Valid frames: %1    Bytes skipped: %2    Commands sent: %3    Link losses: %4    Last valid frame: %5</source>
+        <translation>Valid frames: %1    Bytes skipped: %2    Commands sent: %3    Link losses: %4    Last valid frame: %5</translation>
+    </message>
+    <message>
+        <source>%1 ago</source>
+        <translation>%1 ago</translation>
+    </message>
+    <message>
+        <source>Trend…</source>
+        <translation>Trend…</translation>
+    </message>
+    <message>
+        <source>Link log…</source>
+        <translation>Link log…</translation>
+    </message>
+    <message>
+        <source>Right-click here for Trend… (Ctrl+T), Start/Stop recording (Ctrl+R) and Link log… (Ctrl+L)</source>
+        <translation>Right-click here for Trend… (Ctrl+T), Start/Stop recording (Ctrl+R) and Link log… (Ctrl+L)</translation>
+    </message>
+    <message>
+        <source>Start recording</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>记录无法开始：%1：%2</source>
+        <translation>Could not start recording: %1: %2</translation>
+    </message>
+    <message>
+        <source>记录已开始：%1</source>
+        <translation>Recording to %1</translation>
+    </message>
+    <message>
+        <source>记录已停止</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>记录写入失败：%1，记录已停止</source>
+        <translation>Could not write the recording: %1; recording stopped</translation>
+    </message>
+    <message>
+        <source>Stop recording</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>Start recording…</source>
+        <translation>Start recording…</translation>
+    </message>
+    <message>
+        <source>文件已被删除</source>
+        <translation>the file was removed</translation>
+    </message>
+    <message>
+        <source>Follow</source>
+        <translation>Follow</translation>
+    </message>
+    <message>
+        <source>Trend</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>1 min</source>
+        <translation>1 min</translation>
+    </message>
+    <message>
+        <source>5 min</source>
+        <translation>5 min</translation>
+    </message>
+    <message>
+        <source>30 min</source>
+        <translation>30 min</translation>
+    </message>
+    <message>
+        <source>Whole session</source>
+        <translation>Whole session</translation>
+    </message>
+    <message>
+        <source>Keep the newest data in view; panning or zooming pauses this</source>
+        <translation>Keep the newest data in view; panning or zooming pauses this</translation>
+    </message>
+    <message>
+        <source>Save image…</source>
+        <translation>Save image…</translation>
+    </message>
+    <message>
+        <source>Span:</source>
+        <translation>Span:</translation>
+    </message>
+    <message>
+        <source>Pump current (A)</source>
+        <translation>Pump current (A)</translation>
+    </message>
+    <message>
+        <source>Pump temperature (°C)</source>
+        <translation>Pump temperature (°C)</translation>
+    </message>
+    <message>
+        <source>Local time</source>
+        <translation>Local time</translation>
+    </message>
+    <message>
+        <source>Current setpoint (A)</source>
+        <translation>Current setpoint (A)</translation>
+    </message>
+    <message>
+        <source>Local time, %1</source>
+        <translation>Local time, %1</translation>
+    </message>
+    <message>
+        <source>图像已保存：%1</source>
+        <translation>Image saved: %1</translation>
+    </message>
+    <message>
+        <source>图像保存失败：%1</source>
+        <translation>Could not save the image: %1</translation>
+    </message>
+    <message>
+        <source>Save image</source>
+        <translation>Save image</translation>
+    </message>
+    <message>
+        <source>PNG images (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
 </context>
 </TS>
