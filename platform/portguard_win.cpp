@@ -1,0 +1,11 @@
+#include "portguard.h"
+
+namespace platform {
+
+// COM port names are not files to look at; the open itself tells what is wrong.
+QString portRefusal(const QString &)
+{
+    return QString();
+}
+
+} // namespace platform
