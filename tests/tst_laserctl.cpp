@@ -2,6 +2,7 @@
 // and raw pseudo-terminals, judged by its output, exit codes and the bytes it
 // puts on the line.
 #include "csvrecord.h"
+#include "ctl.h"
 #include "ptypair.h"
 #include "simprocess.h"
 
@@ -349,6 +350,27 @@ private slots:
         QVERIFY2(QRegularExpression(lostLine).match(ctl.lines.last()).hasMatch(), qPrintable(ctl.lines.last()));
     }
 
+    // At the line's full rate reads are gathered; none of the frames is lost,
+    // split or garbled.
+    void monitorLineRate_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::newRow("clean") << QStringList{};
+        QTest::newRow("split, with noise") << QStringList{"--split", "--garbage"};
+    }
+
+    void monitorLineRate()
+    {
+        QFETCH(QStringList, faults);
+        Sim sim(faults + QStringList{"--rate", "886", "--count", "1500"});
+        QVERIFY(sim.ready());
+        Ctl ctl({"monitor", "--json", "-p", sim.link});
+        QCOMPARE(ctl.finish(20000), 8);   // the simulator hangs up after the last frame
+        QTRY_VERIFY_WITH_TIMEOUT(sim.has("sent: "), 5000);
+        QVERIFY(sim.number("sent: ") >= 1500);
+        QCOMPARE(ctl.lines.filter("\"kind\":\"status\"").size(), int(sim.number("sent: ")));
+    }
+
     // With --reconnect the line drops, a new one appears under the same name,
     // and the monitor goes on until stopped.
     void monitorReconnects()
@@ -488,6 +510,32 @@ private slots:
         QCOMPARE(hexOf(pty.readAtLeast(13, 10000)).size(), 38);
         QCOMPARE(ctl.finish(), 3);
         QVERIFY2(ctl.err.contains("no status frame within 0.5 s"), qPrintable(ctl.err));
+    }
+
+    // The per-second cache gives the text isoTime gives, across second,
+    // offset and daylight-saving changes, in zones east and west of UTC.
+    void timeStamps_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QList<qint64>>("times");
+        const qint64 berlinSpring = 1774746000000;   // 2026-03-29 01:00 UTC, clocks go 02:00 -> 03:00
+        QTest::newRow("UTC") << QByteArray("UTC") << QList<qint64>{0, 1, 999, 1000, 1001, 1781234567009};
+        QTest::newRow("Berlin, daylight saving starts") << QByteArray("Europe/Berlin")
+            << QList<qint64>{berlinSpring - 1001, berlinSpring - 1, berlinSpring, berlinSpring + 1, berlinSpring + 999};
+        QTest::newRow("St John's, -03:30") << QByteArray("America/St_Johns") << QList<qint64>{1781234567000, 1781234567890};
+        QTest::newRow("before 1970") << QByteArray("Asia/Kolkata") << QList<qint64>{-1, -999, -1000, -1001};
+    }
+
+    void timeStamps()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QList<qint64>, times);
+        const QByteArray saved = qgetenv("TZ");
+        qputenv("TZ", zone);
+        ctl::TimeStamps stamps;
+        for (qint64 ms : times)
+            QCOMPARE(stamps.at(ms), laser::csv::isoTime(QDateTime::fromMSecsSinceEpoch(ms)));
+        saved.isEmpty() ? qunsetenv("TZ") : qputenv("TZ", saved);
     }
 
     void portsAndHelp()

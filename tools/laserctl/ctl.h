@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
+
 namespace ctl {
 
 enum Exit {
@@ -76,12 +78,27 @@ struct OpenFailure {
 OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason,
                               bool exists, bool mayRead, bool mayWrite);
 
-// Output lines of status frames and link events.
-QString statusText(const QDateTime &when, const laser::Reading &r);
-QString statusBlock(const QString &port, const QDateTime &when, const laser::Reading &r);
-QJsonObject statusJson(const QDateTime &when, const laser::Reading &r);
-QString eventText(const QDateTime &when, laser::LinkEvent event, const QString &detail);
-QJsonObject eventJson(const QDateTime &when, laser::LinkEvent event, const QString &detail);
+// laser::csv::isoTime for many timestamps a second: the whole text once a
+// second, then only the milliseconds written in. A local time's offset from
+// UTC changes only on a whole second, so the text is the same.
+class TimeStamps
+{
+public:
+    QString at(qint64 msecsSinceEpoch);
+    QString now() { return at(QDateTime::currentMSecsSinceEpoch()); }
+
+private:
+    qint64 second = std::numeric_limits<qint64>::min();
+    QString text;
+    int millisAt = 0;
+};
+
+// Output lines of status frames and link events; `time` from TimeStamps.
+QString statusText(const QString &time, const laser::Reading &r);
+QString statusBlock(const QString &port, const QString &time, const laser::Reading &r);
+QJsonObject statusJson(const QString &time, const laser::Reading &r);
+QString eventText(const QString &time, laser::LinkEvent event, const QString &detail);
+QJsonObject eventJson(const QString &time, laser::LinkEvent event, const QString &detail);
 QString jsonLine(const QJsonObject &object);
 
 // What one port showed while detect listened.

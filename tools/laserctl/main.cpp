@@ -4,6 +4,7 @@
 #include "ctl.h"
 #include "portlink.h"
 #include "quitsignals.h"
+#include "timezone.h"
 #include "stalerule.h"
 
 #include <QCommandLineParser>
@@ -46,9 +47,9 @@ public:
 
     void line(const QString &text)
     {
-        const QByteArray bytes = text.toUtf8();
+        QByteArray bytes = text.toUtf8();
+        bytes += '\n';
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
-        std::fputc('\n', file);
     }
     bool finish() { return std::fflush(file) == 0 && !std::ferror(file); }
 
@@ -357,7 +358,7 @@ int status(QCoreApplication &app, const Options &o)
     QObject::connect(&link, &PortLink::frame, [&](const laser::Reading &r) {
         if (outcome != -1)
             return;   // more frames of the same read
-        const QDateTime now = QDateTime::currentDateTime();
+        const QString now = ctl::TimeStamps().now();
         out.line(o.format == Format::Json ? ctl::jsonLine(ctl::statusJson(now, r))
                                           : ctl::statusBlock(printableName(o.port), now, r));
         outcome = ctl::Ok;
@@ -406,12 +407,12 @@ int monitor(QCoreApplication &app, const Options &o)
         for (const QString &line : laser::csv::header(program, o.variant.name, o.port, QDateTime::currentDateTime()))
             out.line(line);
     }
+    ctl::TimeStamps stamps;
     auto event = [&](LinkEvent kind, const QString &detail) {
-        const QDateTime now = QDateTime::currentDateTime();
         switch (o.format) {
-        case Format::Text: out.line(ctl::eventText(now, kind, detail)); break;
-        case Format::Json: out.line(ctl::jsonLine(ctl::eventJson(now, kind, detail))); break;
-        case Format::Csv: out.line(laser::csv::eventRow(now, kind, detail)); break;
+        case Format::Text: out.line(ctl::eventText(stamps.now(), kind, detail)); break;
+        case Format::Json: out.line(ctl::jsonLine(ctl::eventJson(stamps.now(), kind, detail))); break;
+        case Format::Csv: out.line(laser::csv::eventRow(QDateTime::currentDateTime(), kind, detail)); break;
         }
     };
 
@@ -439,11 +440,10 @@ int monitor(QCoreApplication &app, const Options &o)
             event(LinkEvent::Recovered, QStringLiteral("status frames again after %1 s").arg(secondsText(rule.ageMs(now))));
         }
         rule.frame(now);
-        const QDateTime when = QDateTime::currentDateTime();
         switch (o.format) {
-        case Format::Text: out.line(ctl::statusText(when, r)); break;
-        case Format::Json: out.line(ctl::jsonLine(ctl::statusJson(when, r))); break;
-        case Format::Csv: out.line(laser::csv::statusRow(when, r)); break;
+        case Format::Text: out.line(ctl::statusText(stamps.now(), r)); break;
+        case Format::Json: out.line(ctl::jsonLine(ctl::statusJson(stamps.now(), r))); break;
+        case Format::Csv: out.line(laser::csv::statusRow(QDateTime::currentDateTime(), r)); break;
         }
         if (!staleCheck.isActive())
             arm();
@@ -571,6 +571,11 @@ int set(QCoreApplication &app, const Options &o)
 
 int main(int argc, char **argv)
 {
+    platform::pinTimeZone();
+    // Qt's own event loop costs less per wake-up than GLib's, and at the
+    // line's full rate laserctl wakes up for every frame.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("laserctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LASERCTL_VERSION));

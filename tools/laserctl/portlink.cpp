@@ -6,9 +6,19 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 
+namespace {
+// Reads closer together than this mean a fast laser (the line carries a frame
+// every 1.13 ms at most); the usual few frames a second are taken one by one.
+constexpr qint64 kDenseGapMs = 3;
+// How long reads are gathered at such rates: 20 ms is 18 frames at the most.
+constexpr int kGatherMs = 20;
+} // namespace
+
 PortLink::PortLink(const QString &name, QObject *parent)
     : QObject(parent), portName(name)
 {
+    gather.setSingleShot(true);
+    connect(&gather, &QTimer::timeout, this, &PortLink::gatherDue);
     connect(&serial, &QSerialPort::readyRead, this, &PortLink::readAvailable);
     connect(&serial, &QSerialPort::errorOccurred, this, &PortLink::onError);
 }
@@ -41,6 +51,10 @@ bool PortLink::open(QIODevice::OpenMode mode, ctl::OpenFailure &failure)
 
 void PortLink::close()
 {
+    gather.stop();
+    holding = false;
+    serial.setReadBufferSize(0);
+    sinceRead.invalidate();
     serial.close();
     serial.clearError();
     frames.clear();
@@ -61,7 +75,35 @@ QString PortLink::writeAll(const QByteArray &bytes, int timeoutMs)
 
 void PortLink::readAvailable()
 {
-    const auto pieces = frames.receive(serial.readAll());
+    if (holding) {
+        // Qt's read buffer, limited to one byte, is full: the port's
+        // notifier is off and the driver keeps the rest until gatherDue.
+        if (!gather.isActive())
+            gather.start(kGatherMs);
+        return;
+    }
+    take(serial.readAll());
+    if (sinceRead.isValid() && sinceRead.restart() < kDenseGapMs) {
+        holding = true;
+        serial.setReadBufferSize(1);
+    } else if (!sinceRead.isValid()) {
+        sinceRead.start();
+    }
+}
+
+void PortLink::gatherDue()
+{
+    holding = false;
+    // Unlimited again: Qt turns its notifier back on and reads everything the
+    // driver gathered, in one readyRead that counts as a close one.
+    serial.setReadBufferSize(0);
+    sinceRead.start();
+    take(serial.readAll());
+}
+
+void PortLink::take(const QByteArray &bytes)
+{
+    const auto pieces = frames.receive(bytes);
     for (const auto &piece : pieces) {
         if (!piece.skipped.isEmpty())
             emit noise(piece.skipped.size());

@@ -4,8 +4,10 @@
 #include "reading.h"
 #include "statusframe.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 
 // One serial port with the panel's line settings and receive path: raw bytes
 // in, decoded status frames out.
@@ -34,11 +36,18 @@ signals:
 
 private:
     void readAvailable();
+    void gatherDue();
+    void take(const QByteArray &bytes);
     void onError(QSerialPort::SerialPortError error);
 
     QString portName;
     QSerialPort serial;
     laser::StatusFrameReassembler frames;
+    // While frames come close together, reads are gathered for a while: the
+    // driver holds the bytes and one wake-up takes them all.
+    QElapsedTimer sinceRead;
+    QTimer gather;
+    bool holding = false;
 };
 
 // The name as it may be shown: control characters as \xNN.
