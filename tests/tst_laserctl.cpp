@@ -96,18 +96,10 @@ private slots:
             << "A5 5A 00 00 22 00 00 14 03 00 00 FA FB" << "frequency 300 kHz";
         QTest::newRow("v1.3 all given") << QStringList{"--variant", "v1.3", "--current", "2.4", "--pulse", "3.25", "--freq", "500", "--trigger", "external"}
             << "A5 5A 01 0C 22 00 00 0D 32 00 00 FA FB" << "current 2.40 A  pulse 3.25 ns  frequency 500 kHz  trigger external";
-        QTest::newRow("v1.2 all given") << QStringList{"--variant", "v1.2", "--current", "2.4", "--pulse", "3.25", "--freq", "500", "--trigger", "external"}
-            << "A5 5A 01 0C 22 00 00 0D 05 00 00 FA FB" << "frequency 500 kHz";
         QTest::newRow("v1.3 between steps truncates") << QStringList{"--variant", "v1.3", "--current", "2.59", "--pulse", "3.49", "--freq", "309"}
             << "A5 5A 00 0C 22 00 00 0D 1E 00 00 FA FB" << "current 2.40 A  pulse 3.25 ns  frequency 300 kHz";
-        QTest::newRow("v1.2 between steps truncates") << QStringList{"--variant", "v1.2", "--freq", "390"}
-            << "A5 5A 00 00 22 00 00 14 03 00 00 FA FB" << "frequency 300 kHz";
         QTest::newRow("v1.3 top of every range") << QStringList{"--variant", "v1.3", "--current", "7", "--pulse", "15", "--freq", "1000"}
             << "A5 5A 00 23 22 00 00 3C 64 00 00 FA FB" << "current 7.00 A  pulse 15.00 ns  frequency 1000 kHz";
-        QTest::newRow("v1.2 top of the frequency") << QStringList{"--variant", "v1.2", "--freq", "1000"}
-            << "A5 5A 00 00 22 00 00 14 0A 00 00 FA FB" << "frequency 1000 kHz";
-        QTest::newRow("v1.3 bottom of every range") << QStringList{"--variant", "v1.3", "--current", "0", "--pulse", "3", "--freq", "10", "--trigger", "internal"}
-            << "A5 5A 00 00 22 00 00 0C 01 00 00 FA FB" << "pulse 3.00 ns  frequency 10 kHz";
         QTest::newRow("v1.2 bottom of the frequency") << QStringList{"--variant", "v1.2", "--freq", "100"}
             << "A5 5A 00 00 22 00 00 14 01 00 00 FA FB" << "frequency 100 kHz";
     }
@@ -143,26 +135,18 @@ private slots:
 
         // Each gets -p with a real port unless it ends in "no port".
         QTest::newRow("current above") << QStringList{"set", "--current", "7.01"} << "--current 7.01 A is outside the panel's range 0.00 to 7.00 A";
-        QTest::newRow("current below") << QStringList{"set", "--current", "-0.2"} << "range 0.00 to 7.00 A";
         QTest::newRow("pulse below") << QStringList{"set", "--pulse", "2.99"} << "--pulse 2.99 ns is outside the panel's range 3.00 to 15.00 ns";
         QTest::newRow("pulse of 0 steps") << QStringList{"set", "--pulse", "0.2"} << "range 3.00 to 15.00 ns";
-        QTest::newRow("pulse above") << QStringList{"set", "--pulse", "15.1"} << "range 3.00 to 15.00 ns";
         QTest::newRow("v1.3 freq below a step") << QStringList{"set", "--variant", "v1.3", "--freq", "9"} << "--freq 9 kHz is outside the panel's range 10 to 1000 kHz (v1.3)";
-        QTest::newRow("v1.3 freq above") << QStringList{"set", "--variant", "v1.3", "--freq", "1005"} << "range 10 to 1000 kHz";
-        QTest::newRow("v1.2 freq below a step") << QStringList{"set", "--variant", "v1.2", "--freq", "90"} << "range 100 to 1000 kHz (v1.2)";
         QTest::newRow("v1.2 freq above") << QStringList{"set", "--variant", "v1.2", "--freq", "1100"} << "range 100 to 1000 kHz";
-        QTest::newRow("freq past an int") << QStringList{"set", "--freq", "99999999999"} << "outside the panel's range";
         QTest::newRow("freq not whole") << QStringList{"set", "--freq", "305.5"} << "--freq: '305.5' is not a whole number of kHz";
-        QTest::newRow("current not a number") << QStringList{"set", "--current", "two"} << "--current: 'two' is not a number";
         QTest::newRow("current NaN") << QStringList{"set", "--current", "nan"} << "is not a number";
         QTest::newRow("trigger word") << QStringList{"set", "--trigger", "both"} << "neither internal nor external";
         QTest::newRow("variant") << QStringList{"set", "--variant", "v2"} << "neither v1.3 nor v1.2";
         QTest::newRow("verify without sending, no port") << QStringList{"set", "--dry-run", "--verify"} << "drop --dry-run";
         QTest::newRow("option of another command") << QStringList{"status", "--current", "1"} << "status: --current does not apply";
-        QTest::newRow("unknown option") << QStringList{"status", "--colour"} << "Unknown option 'colour'";
         QTest::newRow("unknown command") << QStringList{"fire"} << "unknown command 'fire'";
         QTest::newRow("monitor, no port") << QStringList{"monitor"} << "monitor needs a port";
-        QTest::newRow("set, no port") << QStringList{"set", "--current", "1"} << "set needs a port";
         QTest::newRow("timeout not positive") << QStringList{"status", "--timeout", "0"} << "--timeout: '0' is not a number of seconds";
         QTest::newRow("csv and json") << QStringList{"monitor", "--csv", "--json"} << "choose one";
     }
@@ -237,36 +221,21 @@ private slots:
         QCOMPARE(p.exitCode(), 5);
     }
 
-    void status_data()
-    {
-        QTest::addColumn<bool>("json");
-        QTest::newRow("text") << false;
-        QTest::newRow("json") << true;
-    }
-
     void status()
     {
-        QFETCH(bool, json);
         Pty pty;
-        Ctl ctl(QStringList{"status", "-p", pty.slaveName()} + (json ? QStringList{"--json"} : QStringList{}));
+        Ctl ctl({"status", "--json", "-p", pty.slaveName()});
         // Noise, then a frame split across writes, once laserctl listens.
         QVERIFY(QTest::qWaitFor([&] { pty.write(kNoise + kFrame.left(5)); pty.write(kFrame.mid(5)); return ctl.finish(50) == 0; }, 10000));
-        if (json) {
-            QCOMPARE(ctl.lines.size(), 1);
-            const QJsonObject o = QJsonDocument::fromJson(ctl.lines[0].toUtf8()).object();
-            QCOMPARE(o.value("kind").toString(), QString("status"));
-            QCOMPARE(o.value("current_A").toDouble(), 2.35);
-            QCOMPARE(o.value("temperature_C").toInt(), 20);
-            QCOMPARE(o.value("trigger").toString(), QString("external"));
-            QCOMPARE(o.value("pump_supply").toString(), QString("normal"));
-            QCOMPARE(o.value("tec").toString(), QString("locked"));
-            QVERIFY(QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs).isValid());
-        } else {
-            QCOMPARE(ctl.find("pump current"), QString("pump current      2.35 A"));
-            QCOMPARE(ctl.find("pump temperature"), QString("pump temperature  20 °C"));
-            QCOMPARE(ctl.find("trigger"), QString("trigger           external"));
-            QCOMPARE(ctl.find("TEC"), QString("TEC               locked"));
-        }
+        QCOMPARE(ctl.lines.size(), 1);
+        const QJsonObject o = QJsonDocument::fromJson(ctl.lines[0].toUtf8()).object();
+        QCOMPARE(o.value("kind").toString(), QString("status"));
+        QCOMPARE(o.value("current_A").toDouble(), 2.35);
+        QCOMPARE(o.value("temperature_C").toInt(), 20);
+        QCOMPARE(o.value("trigger").toString(), QString("external"));
+        QCOMPARE(o.value("pump_supply").toString(), QString("normal"));
+        QCOMPARE(o.value("tec").toString(), QString("locked"));
+        QVERIFY(QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs).isValid());
     }
 
     void statusTimeout_data()
@@ -411,7 +380,6 @@ private slots:
     {
         QTest::addColumn<int>("stop");   // a signal, or 0 for --duration
         QTest::newRow("duration") << 0;
-        QTest::newRow("SIGINT") << int(SIGINT);
         QTest::newRow("SIGTERM") << int(SIGTERM);
     }
 
@@ -453,24 +421,14 @@ private slots:
     }
 
     // Against the simulated laser, which ramps its pump and echoes the trigger.
-    void setVerifyFollows_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("verdict");
-        QTest::newRow("laser follows") << QStringList{"--current", "2.4", "--trigger", "external"} << "pump current: 2.40 A reported for 2.40 A set";
-        QTest::newRow("below the readback's range") << QStringList{"--current", "0.6"} << "below 1.00 A the laser reports 0.00 A";
-    }
-
     void setVerifyFollows()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QString, verdict);
         Sim sim({"--rate", "50", "--ramp", "10"});
         QVERIFY(sim.ready());
-        Ctl ctl(QStringList{"set", "--verify", "--tolerance", "0.02", "-p", sim.link} + args);
+        Ctl ctl({"set", "--verify", "--tolerance", "0.02", "-p", sim.link, "--current", "2.4", "--trigger", "external"});
         QCOMPARE(ctl.finish(15000), 0);
-        QVERIFY2(!ctl.find(verdict).isNull(), qPrintable(ctl.lines.join('\n')));
-        QCOMPARE(ctl.lines.last(), QString("verified"));
+        QCOMPARE(ctl.lines.mid(ctl.lines.size() - 3), (QStringList{"trigger: external, as set",
+            "pump current: 2.40 A reported for 2.40 A set, 0.00 A off (tolerance 0.02 A)", "verified"}));
         QTRY_VERIFY_WITH_TIMEOUT(sim.has("command:"), 5000);
     }
 

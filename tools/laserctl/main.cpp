@@ -580,8 +580,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("laserctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LASERCTL_VERSION));
     qRegisterMetaType<laser::Reading>();
-    if (!platform::quitOnSignals(app))
-        complain(QStringLiteral("cannot catch stop signals; Ctrl-C will end without flushing"));
+    // Where they cannot be caught they keep their default action.
+    platform::quitOnSignals(app);
 
     Options o;
     const int parsed = parse(app, o);
