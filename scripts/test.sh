@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/deps.sh
+bash scripts/deps.sh mosquitto mosquitto-clients
 
 jobs=$(nproc 2>/dev/null || echo 2)
 status=0

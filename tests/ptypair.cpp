@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -15,6 +16,9 @@ Pty::Pty()
     char name[128] = {};
     if (openpty(&master, &slaveFd, name, nullptr, nullptr) != 0)
         return;
+    // A child process (a program under test) must not keep the line alive
+    // after closeMaster().
+    fcntl(master, F_SETFD, FD_CLOEXEC);
     termios raw{};
     tcgetattr(slaveFd, &raw);
     cfmakeraw(&raw);
