@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the soak harness and runs it: the real window
 # against the simulated laser at line rate, then many Open/Close cycles.
-# Usage: scripts/soak.sh [seconds] [cycles]   (defaults 60 and 1000)
+# Usage: scripts/soak.sh [seconds] [cycles] [--record FILE]   (defaults 60 and 1000)
+# --record shows the trend and records every frame during the line-rate phase.
 # Exit status: 0 nothing lost and memory bounded, 1 a figure out of bounds, 2 no run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,4 +17,4 @@ cmake --build "$dir" -j 2 --target laserpanel-soak laser-sim
 
 echo "=== laserpanel soak: ${seconds} s at line rate, ${cycles} Open/Close cycles"
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$dir/tools/soak/laserpanel-soak" \
-  --seconds "$seconds" --cycles "$cycles"
+  --seconds "$seconds" --cycles "$cycles" "${@:3}"

@@ -2,6 +2,7 @@
 
 #include "mainwindow.h"
 #include "mainwindowform.h"
+#include "monitor.h"
 #include "ptypair.h"
 #include "serialthread.h"
 #include "variant.h"
@@ -45,6 +46,7 @@ struct MainWindowProbe
     }
     void tick() { w.onTimerOut(); }
     void setWorkerStackSize(uint bytes) { w.workerStackSize = bytes; }
+    Monitor *monitor() const { return w.monitor; }
     // Moves the window's clock on, as if that much time had passed.
     void advance(qint64 ms) { w.clockOffsetMs += ms; }
     // Types a port name and clicks Open.

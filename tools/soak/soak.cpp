@@ -129,7 +129,7 @@ struct PhaseResult
     QString summary;
 };
 
-PhaseResult lineRate(const QString &simPath, double rate, double seconds, bool showWindow)
+PhaseResult lineRate(const QString &simPath, double rate, double seconds, bool showWindow, const QString &recordTo)
 {
     PhaseResult result;
     const long requested = std::max(1L, static_cast<long>(seconds * rate + 0.5));
@@ -155,6 +155,17 @@ PhaseResult lineRate(const QString &simPath, double rate, double seconds, bool s
         out(QStringLiteral("  Open failed: %1").arg(p.ui().edit_message->text()));
         result.summary = QStringLiteral("phase 1 Open failed");
         return result;
+    }
+    // As an operator watching a tuning run: trend shown, every frame recorded.
+    if (!recordTo.isEmpty()) {
+        p.monitor()->showTrend();
+        if (!p.monitor()->startRecording(recordTo)) {
+            out(QStringLiteral("  recording to %1 did not start").arg(recordTo));
+            result.summary = QStringLiteral("recording did not start");
+            result.setupError = true;
+            return result;
+        }
+        out(QStringLiteral("  trend shown, recording to %1").arg(recordTo));
     }
     Payloads payloads;
     payloads.clock.start();
@@ -352,7 +363,8 @@ int main(int argc, char **argv)
     const QCommandLineOption warmupOpt("warmup", "Cycles before the first RSS reading (default 50).", "n", "50");
     const QCommandLineOption boundOpt("max-growth-kib", "RSS growth allowed over the cycles (default 2048).", "kib", "2048");
     const QCommandLineOption hiddenOpt("hidden", "Do not show the window (no painting).");
-    parser.addOptions({simOpt, secondsOpt, rateOpt, cyclesOpt, warmupOpt, boundOpt, hiddenOpt});
+    const QCommandLineOption recordOpt("record", "Show the trend and record to this CSV file during the line-rate phase.", "file");
+    parser.addOptions({simOpt, secondsOpt, rateOpt, cyclesOpt, warmupOpt, boundOpt, hiddenOpt, recordOpt});
     parser.process(app);
 
     bool ok1 = false, ok2 = false, ok3 = false, ok4 = false, ok5 = false;
@@ -369,7 +381,7 @@ int main(int argc, char **argv)
     const bool show = !parser.isSet(hiddenOpt);
 
     out(QStringLiteral("laserpanel-soak: variant %1, platform %2").arg(variant::kName, QApplication::platformName()));
-    const PhaseResult phase1 = lineRate(parser.value(simOpt), rate, seconds, show);
+    const PhaseResult phase1 = lineRate(parser.value(simOpt), rate, seconds, show, parser.value(recordOpt));
     const PhaseResult phase2 = reconnects(cycles, warmup, bound, show);
     if (qtWarnings)
         out(QStringLiteral("Qt warnings: %1 (on stderr)").arg(qtWarnings));
