@@ -18,24 +18,19 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.value(0) == QLatin1String("quit") || args.value(0) == QLatin1String("stuck")) {
-        if (!platform::quitOnSignals(app))
-            return 10;
-        std::puts("ready");
-        std::fflush(stdout);
-        if (args.value(0) == QLatin1String("stuck"))
-            for (;;)
-                ::pause();
-        return app.exec();
-    }
-    if (args.value(0) == QLatin1String("ctty") && args.size() >= 3) {
+    if (args.value(0) == QLatin1String("ctty")) {
         // A new session has no terminal; the first one it opens becomes its own.
-        if (::setsid() < 0 || ::open(QFile::encodeName(args[1]).constData(), O_RDWR) < 0)
+        if (::setsid() < 0 || ::open(QFile::encodeName(args.value(1)).constData(), O_RDWR) < 0)
             return 11;
         for (const QString &name : args.mid(2))
             std::printf("%s\n", qPrintable(platform::portRefusal(name)));
         return 0;
     }
-    std::fputs("usage: platform-probe quit|stuck|ctty TTY NAME...\n", stderr);
-    return 2;
+    if (!platform::quitOnSignals(app))
+        return 10;
+    std::puts("ready");
+    std::fflush(stdout);
+    while (args.value(0) == QLatin1String("stuck"))
+        ::pause();
+    return app.exec();
 }
