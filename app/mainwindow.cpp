@@ -118,6 +118,10 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // Closing the window takes the focus from a field, which would end its
+    // edit after the form is gone.
+    for (QLineEdit *edit : {ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in})
+        disconnect(edit, &QLineEdit::editingFinished, this, nullptr);
     drainWrites();
     // The port's signals may still reach the window while it goes.
     releaseConnection();
