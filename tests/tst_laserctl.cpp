@@ -105,7 +105,7 @@ private slots:
         QTest::newRow("status: port of noise") << QStringList{"status", "--timeout", "0.8"} << kNoise << 3 << noFrame << QStringList{"PORT: no valid status frame", "bytes of noise"};
 
         // The laser keeps reporting 2.35 A and external trigger, whatever it is sent.
-        const QStringList verify{"set", "--verify", "--timeout", "0.5"};
+        const QStringList verify{"set", "--variant", "v1.3", "--verify", "--timeout", "0.5"};
         const QString sent = "A5 5A 00 0C 22 00 00 14 1E 00 00 FA FB";
         QTest::newRow("verify: agrees") << verify + QStringList{"--current", "2.4", "--trigger", "external"} << kFrame << 0
             << "A5 5A 01 0C 22 00 00 14 1E 00 00 FA FB" << QStringList{"2.35 A reported for 2.40 A set, 0.05 A off (tolerance 0.10 A)\nverified"};
