@@ -166,7 +166,7 @@ void MainWindow::on_portopen_button_clicked()
     connect(serialWorker, SIGNAL(sendData(QByteArray)), this, SLOT(receiveData(QByteArray)),
             Qt::QueuedConnection);
     connect(serialWorker, &serialThread::skippedBytes, this, [this](const QByteArray &bytes) {
-        emit bytesSkipped(QDateTime::currentDateTime(), bytes);
+        emit bytesSkipped(QDateTime::currentDateTimeUtc(), bytes);
     }, Qt::QueuedConnection);
     serialWorker->setStackSize(workerStackSize);
     serialWorker->start(QThread::InheritPriority);
@@ -186,7 +186,7 @@ void MainWindow::on_portopen_button_clicked()
             return;
         endConnection();
         ui->edit_message->setText(tr("串口连接已断开"));
-        emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Lost, portName);
+        emit linkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Lost, portName);
     });
 
     // Nothing from an earlier connection may show as this one's.
@@ -194,7 +194,7 @@ void MainWindow::on_portopen_button_clicked()
     linkStale = false;
     showNoData();
     linkWatch->start();
-    emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Open, portName);
+    emit linkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Open, portName);
 
     refreshTimer = new QTimer(this);
     refreshTimer->start(kRefreshIntervalMs);
@@ -248,7 +248,7 @@ void MainWindow::on_button_close_clicked()
     drainWrites();
     endConnection();
     ui->edit_message->setText(tr("串口关闭成功"));
-    emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Close, portName);
+    emit linkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Close, portName);
 }
 
 void MainWindow::endConnection()

@@ -31,7 +31,8 @@ public:
     ~MainWindow() override;
 
 signals:
-    // For the monitor: what the link carries, as it happens.
+    // For the monitor: what the link carries, as it happens. Times are UTC;
+    // turning them into local time is left to whoever shows or records them.
     void statusDecoded(const QDateTime &when, const laser::Reading &reading);
     // The payload of the same frame, for a raw view; comes just before statusDecoded.
     void frameReceived(const QDateTime &when, const QByteArray &payload);

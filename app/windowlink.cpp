@@ -32,7 +32,7 @@ int MainWindow::writeCommandFrame(int current, int temperature, int /*unused1*/,
         laser::encodeCommandFrame(triggerMode, current, temperature, pulseWidth, frequency);
     const int written = static_cast<int>(serialPort->write(frame));
     if (written != -1)
-        emit commandSent(QDateTime::currentDateTime(), frame,
+        emit commandSent(QDateTime::currentDateTimeUtc(), frame,
                          laser::setpointsFromSteps(triggerMode, current, pulseWidth, frequency,
                                                    variant::kFreqStepKHz, temperature));
     return written;
@@ -45,7 +45,7 @@ void MainWindow::receiveData(QByteArray qa)
     if (qa.size() < laser::kStatusPayloadSize || !serialPort || !serialPort->isOpen())
         return;
     staleRule.frame(nowMs());
-    const QDateTime when = QDateTime::currentDateTime();
+    const QDateTime when = QDateTime::currentDateTimeUtc();
     if (linkStale) {
         linkStale = false;
         emit linkEvent(when, laser::LinkEvent::Recovered, QString());
@@ -66,7 +66,7 @@ void MainWindow::watchLink()
     if (linkStale || !staleRule.isStale(now))
         return;
     linkStale = true;
-    emit linkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Stale,
+    emit linkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Stale,
                    QStringLiteral("no status for %1 s").arg(seconds(staleRule.ageMs(now))));
 }
 

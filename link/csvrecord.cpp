@@ -4,6 +4,8 @@
 
 #include <QLatin1Char>
 
+#include <limits>
+
 namespace laser::csv {
 
 namespace {
@@ -28,12 +30,23 @@ QString triggerName(bool external)
 
 QString isoTime(const QDateTime &when)
 {
-    const QDateTime local = when.toLocalTime();
-    const int offset = local.offsetFromUtc() / 60;
-    const int abs = offset < 0 ? -offset : offset;
-    return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz"))
-        + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-        + QStringLiteral("%1:%2").arg(abs / 60, 2, 10, QLatin1Char('0')).arg(abs % 60, 2, 10, QLatin1Char('0'));
+    // A recording at line rate stamps hundreds of rows a second; the local
+    // date, time and offset change at most once a second (time-zone changes
+    // fall on whole seconds), so only the milliseconds are new per row.
+    static thread_local qint64 cachedSecond = std::numeric_limits<qint64>::min();
+    static thread_local QString head, offset;
+    const qint64 ms = when.toMSecsSinceEpoch();
+    const qint64 second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    if (second != cachedSecond) {
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(second * 1000).toLocalTime();
+        const int minutes = local.offsetFromUtc() / 60;
+        const int abs = minutes < 0 ? -minutes : minutes;
+        head = local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss."));
+        offset = (minutes < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+            + QStringLiteral("%1:%2").arg(abs / 60, 2, 10, QLatin1Char('0')).arg(abs % 60, 2, 10, QLatin1Char('0'));
+        cachedSecond = second;
+    }
+    return head + QStringLiteral("%1").arg(ms - second * 1000, 3, 10, QLatin1Char('0')) + offset;
 }
 
 QStringList header(const QString &program, const QString &variant, const QString &port,

@@ -198,10 +198,12 @@ void Monitor::recordingChanged()
         logView->setRecordingPath(path);
 }
 
-void Monitor::writeRow(const QString &row)
+void Monitor::writeRow(const std::function<QString()> &row)
 {
+    // Rows are formatted only for a recording: at line rate the local-time
+    // text alone is a real share of the panel's work.
     if (isRecording())
-        recorder->write(row);
+        recorder->write(row());
 }
 
 qint64 Monitor::msOf(const QDateTime &when)
@@ -229,7 +231,7 @@ void Monitor::onStatusDecoded(const QDateTime &when, const Reading &reading)
     const qint64 ms = msOf(when);
     series.status(ms, reading);
     log.status(ms, reading);
-    writeRow(csv::statusRow(when, reading));
+    writeRow([&] { return csv::statusRow(when, reading); });
 }
 
 void Monitor::onFrameReceived(const QDateTime &when, const QByteArray &payload)
@@ -247,7 +249,7 @@ void Monitor::onCommandSent(const QDateTime &when, const QByteArray &frame, cons
     const qint64 ms = msOf(when);
     series.command(ms, setpoints);
     log.command(ms, frame);
-    writeRow(csv::commandRow(when, setpoints));
+    writeRow([&] { return csv::commandRow(when, setpoints); });
 }
 
 void Monitor::onLinkEvent(const QDateTime &when, LinkEvent event, const QString &detail)
@@ -260,5 +262,5 @@ void Monitor::onLinkEvent(const QDateTime &when, LinkEvent event, const QString 
         port.clear();
     series.event(ms, event);
     log.event(ms, event, detail);
-    writeRow(csv::eventRow(when, event, detail));
+    writeRow([&] { return csv::eventRow(when, event, detail); });
 }

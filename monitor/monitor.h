@@ -83,7 +83,7 @@ private:
     void watch(QObject *object);
     void recordingChanged();
     void recordingFailed(const QString &reason);
-    void writeRow(const QString &row);
+    void writeRow(const std::function<QString()> &row);
     void raise(QWidget *view);
     qint64 msOf(const QDateTime &when);
 

@@ -45,22 +45,25 @@ private slots:
         QCOMPARE(rule.isStale(at), stale);
     }
 
+    // Each row its own instant: the text of a second is kept for the next row.
     void isoTimeHasTheOffset_data()
     {
         QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QDateTime>("utc");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("UTC") << QByteArray("UTC0") << "2026-01-02T03:04:05.006+00:00";
-        QTest::newRow("east") << QByteArray("CST-8") << "2026-01-02T11:04:05.006+08:00";
-        QTest::newRow("west, half hour") << QByteArray("NST3:30") << "2026-01-01T23:34:05.006-03:30";
+        QTest::newRow("UTC") << QByteArray("UTC0") << QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC) << "2026-01-02T03:04:05.006+00:00";
+        QTest::newRow("east") << QByteArray("CST-8") << QDateTime(QDate(2026, 1, 2), QTime(3, 4, 6, 60), Qt::UTC) << "2026-01-02T11:04:06.060+08:00";
+        QTest::newRow("west, half hour") << QByteArray("NST3:30") << QDateTime(QDate(2026, 1, 2), QTime(3, 4, 7, 999), Qt::UTC) << "2026-01-01T23:34:07.999-03:30";
+        QTest::newRow("before 1970") << QByteArray("UTC0") << QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 1), Qt::UTC) << "1969-12-31T23:59:59.001+00:00";
     }
     void isoTimeHasTheOffset()
     {
         QFETCH(QByteArray, zone);
+        QFETCH(QDateTime, utc);
         QFETCH(QString, expected);
         const QByteArray saved = qgetenv("TZ");
         qputenv("TZ", zone);
         tzset();
-        const QDateTime utc(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC);
         const QString got = laser::csv::isoTime(utc);
         qputenv("TZ", saved);
         tzset();

@@ -2,6 +2,7 @@
 // The panel takes no options and reports nothing about itself, so this is
 // where frame loss at line rate, CPU share and memory over reconnects are counted.
 #include "probe.h"
+#include "timezone.h"
 #include "ptypair.h"
 #include "simprocess.h"
 #include "simlaser.h"
@@ -346,6 +347,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(messageHandler);
+    // As the panel's own main does: every frame gets a local time stamp.
+    platform::pinTimeZone();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("laserpanel-soak"));
 
