@@ -101,19 +101,14 @@ MainWindow::MainWindow(QWidget *parent)
     connect(monitor, &Monitor::message, ui->edit_message, &QLineEdit::setText);
 
     // An edit ends on Return or when the field loses focus; only then does the
-    // field take the canonical text of what the next command carries.
-    connect(ui->edit_current_in, &QLineEdit::editingFinished, this, [this] {
-        ui->edit_current_in->setText(setpoint::decimalText(ui->scroll_current->value(), setpoint::kCurrentStepsPerAmp));
-        currentSetting = ui->scroll_current->value();
-    });
-    connect(ui->edit_pw_in, &QLineEdit::editingFinished, this, [this] {
-        ui->edit_pw_in->setText(setpoint::decimalText(ui->scroll_pw->value(), setpoint::kPulseStepsPerNs));
-        pwSetting = ui->scroll_pw->value();
-    });
-    connect(ui->edit_ifreq_in, &QLineEdit::editingFinished, this, [this] {
-        ui->edit_ifreq_in->setText(setpoint::frequencyText(ui->scroll_ifreq->value(), variant::kFreqStepKHz));
-        ifreqSetting = ui->scroll_ifreq->value();
-    });
+    // field take the canonical text of what the next command carries, as if
+    // its scroll bar had just moved there.
+    connect(ui->edit_current_in, &QLineEdit::editingFinished, this,
+            [this] { on_scroll_current_valueChanged(ui->scroll_current->value()); });
+    connect(ui->edit_pw_in, &QLineEdit::editingFinished, this,
+            [this] { on_scroll_pw_valueChanged(ui->scroll_pw->value()); });
+    connect(ui->edit_ifreq_in, &QLineEdit::editingFinished, this,
+            [this] { on_scroll_ifreq_valueChanged(ui->scroll_ifreq->value()); });
 }
 
 MainWindow::~MainWindow()
