@@ -206,16 +206,6 @@ void Monitor::writeRow(const std::function<QString()> &row)
         recorder->write(row());
 }
 
-qint64 Monitor::msOf(const QDateTime &when)
-{
-    // Equal local times compare without a time-zone lookup; converting does one.
-    if (when != lastWhen) {
-        lastWhen = when;
-        lastMs = when.toMSecsSinceEpoch();
-    }
-    return lastMs;
-}
-
 laser::TrendWindow *Monitor::trendWindow() const
 {
     return trendView;
@@ -228,7 +218,7 @@ laser::LinkLogWindow *Monitor::linkLogWindow() const
 
 void Monitor::onStatusDecoded(const QDateTime &when, const Reading &reading)
 {
-    const qint64 ms = msOf(when);
+    const qint64 ms = when.toMSecsSinceEpoch();
     series.status(ms, reading);
     log.status(ms, reading);
     writeRow([&] { return csv::statusRow(when, reading); });
@@ -236,17 +226,17 @@ void Monitor::onStatusDecoded(const QDateTime &when, const Reading &reading)
 
 void Monitor::onFrameReceived(const QDateTime &when, const QByteArray &payload)
 {
-    log.frame(msOf(when), payload);
+    log.frame(when.toMSecsSinceEpoch(), payload);
 }
 
 void Monitor::onBytesSkipped(const QDateTime &when, const QByteArray &bytes)
 {
-    log.skipped(msOf(when), bytes);
+    log.skipped(when.toMSecsSinceEpoch(), bytes);
 }
 
 void Monitor::onCommandSent(const QDateTime &when, const QByteArray &frame, const Setpoints &setpoints)
 {
-    const qint64 ms = msOf(when);
+    const qint64 ms = when.toMSecsSinceEpoch();
     series.command(ms, setpoints);
     log.command(ms, frame);
     writeRow([&] { return csv::commandRow(when, setpoints); });
@@ -254,7 +244,7 @@ void Monitor::onCommandSent(const QDateTime &when, const QByteArray &frame, cons
 
 void Monitor::onLinkEvent(const QDateTime &when, LinkEvent event, const QString &detail)
 {
-    const qint64 ms = msOf(when);
+    const qint64 ms = when.toMSecsSinceEpoch();
     // The port a recording started now would name.
     if (event == LinkEvent::Open)
         port = detail;

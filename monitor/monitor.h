@@ -85,7 +85,6 @@ private:
     void recordingFailed(const QString &reason);
     void writeRow(const std::function<QString()> &row);
     void raise(QWidget *view);
-    qint64 msOf(const QDateTime &when);
 
     QWidget *window;
     QPointer<QWidget> group;
@@ -101,7 +100,4 @@ private:
     QPointer<laser::TrendWindow> trendView;
     QPointer<laser::LinkLogWindow> logView;
     PathChooser choosePath;
-    // The frames of one read share their time; convert it once.
-    QDateTime lastWhen;
-    qint64 lastMs = 0;
 };

@@ -97,7 +97,7 @@ laser::Setpoints setpoint(double currentA)
 // A 40-minute session ending now: warm-up, a stale minute, a reconnect, a setpoint change.
 void scriptSession(Monitor &m)
 {
-    const QDateTime end = QDateTime::currentDateTime();
+    const QDateTime end = QDateTime::currentDateTimeUtc();
     const QDateTime begin = end.addSecs(-40 * 60);
     auto at = [&](double s) { return begin.addMSecs(qint64(s * 1000)); };
     double current = 0.0, temp = 18.0, target = 0.0;
@@ -168,9 +168,9 @@ int main(int argc, char **argv)
             return 2;
         }
         out(QStringLiteral("trend drawn to %1").arg(png));
-        monitor.onBytesSkipped(QDateTime::currentDateTime(), QByteArray("\x00\xA5\x13", 3));
-        monitor.onFrameReceived(QDateTime::currentDateTime(), payloadOf(3.0, 25));
-        monitor.onStatusDecoded(QDateTime::currentDateTime(), reading(3.0, 25));
+        monitor.onBytesSkipped(QDateTime::currentDateTimeUtc(), QByteArray("\x00\xA5\x13", 3));
+        monitor.onFrameReceived(QDateTime::currentDateTimeUtc(), payloadOf(3.0, 25));
+        monitor.onStatusDecoded(QDateTime::currentDateTimeUtc(), reading(3.0, 25));
         monitor.showLinkLog();
         monitor.linkLogWindow()->flush();
         QString logPng = png;
@@ -194,7 +194,7 @@ int main(int argc, char **argv)
 
     const double rate = args.value(QStringLiteral("rate")).toDouble();
     const double seconds = args.value(QStringLiteral("seconds")).toDouble();
-    monitor.onLinkEvent(QDateTime::currentDateTime(), laser::LinkEvent::Open, QStringLiteral("/dev/synthetic"));
+    monitor.onLinkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Open, QStringLiteral("/dev/synthetic"));
 
     QElapsedTimer wall;
     wall.start();
@@ -206,7 +206,7 @@ int main(int argc, char **argv)
     feed.setTimerType(Qt::PreciseTimer);
     QObject::connect(&feed, &QTimer::timeout, [&] {
         const long due = long(double(wall.elapsed()) * rate / 1000.0);
-        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime now = QDateTime::currentDateTimeUtc();
         for (; frames < due; ++frames) {
             const double a = 2.0 + 0.5 * std::sin(double(frames) / 500.0);
             monitor.onFrameReceived(now, payloadOf(a, 25));
