@@ -292,30 +292,6 @@ private slots:
             QVERIFY2(QRegularExpression("^\\d+\\.\\d\\d$").match(cells[columns.indexOf("current_A")]).hasMatch(), qPrintable(line));
         }
     }
-
-    // The per-second cache gives the text isoTime gives, across second and
-    // daylight-saving changes, and before 1970 where seconds round down.
-    void timeStamps_data()
-    {
-        QTest::addColumn<QByteArray>("zone");
-        QTest::addColumn<QList<qint64>>("times");
-        const qint64 berlinSpring = 1774746000000;   // 2026-03-29 01:00 UTC, clocks go 02:00 -> 03:00
-        QTest::newRow("Berlin, daylight saving starts") << QByteArray("Europe/Berlin")
-            << QList<qint64>{berlinSpring - 1001, berlinSpring - 1, berlinSpring, berlinSpring + 1, berlinSpring + 999};
-        QTest::newRow("before 1970") << QByteArray("Asia/Kolkata") << QList<qint64>{-1, -999, -1000, -1001};
-    }
-
-    void timeStamps()
-    {
-        QFETCH(QByteArray, zone);
-        QFETCH(QList<qint64>, times);
-        const QByteArray saved = qgetenv("TZ");
-        qputenv("TZ", zone);
-        ctl::TimeStamps stamps;
-        for (qint64 ms : times)
-            QCOMPARE(stamps.at(ms), laser::csv::isoTime(QDateTime::fromMSecsSinceEpoch(ms)));
-        saved.isEmpty() ? qunsetenv("TZ") : qputenv("TZ", saved);
-    }
 };
 
 QTEST_GUILESS_MAIN(LaserctlTest)

@@ -54,6 +54,10 @@ private slots:
         QTest::newRow("UTC") << QByteArray("UTC0") << QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC) << "2026-01-02T03:04:05.006+00:00";
         QTest::newRow("east") << QByteArray("CST-8") << QDateTime(QDate(2026, 1, 2), QTime(3, 4, 6, 60), Qt::UTC) << "2026-01-02T11:04:06.060+08:00";
         QTest::newRow("west, half hour") << QByteArray("NST3:30") << QDateTime(QDate(2026, 1, 2), QTime(3, 4, 7, 999), Qt::UTC) << "2026-01-01T23:34:07.999-03:30";
+        // Clocks go forward at 01:00 UTC: the second before and the one at it.
+        const QByteArray berlin("CET-1CEST,M3.5.0,M10.5.0/3");
+        QTest::newRow("last second of winter time") << berlin << QDateTime(QDate(2026, 3, 29), QTime(0, 59, 59, 999), Qt::UTC) << "2026-03-29T01:59:59.999+01:00";
+        QTest::newRow("first second of summer time") << berlin << QDateTime(QDate(2026, 3, 29), QTime(1, 0, 0, 0), Qt::UTC) << "2026-03-29T03:00:00.000+02:00";
         QTest::newRow("before 1970") << QByteArray("UTC0") << QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 1), Qt::UTC) << "1969-12-31T23:59:59.001+00:00";
     }
     void isoTimeHasTheOffset()

@@ -177,19 +177,9 @@ OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString 
     }
 }
 
-QString TimeStamps::at(qint64 ms)
+QString now()
 {
-    const qint64 s = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-    if (s != second) {
-        second = s;
-        text = laser::csv::isoTime(QDateTime::fromMSecsSinceEpoch(s * 1000));
-        millisAt = text.indexOf(QLatin1Char('.')) + 1;
-    }
-    const int millis = int(ms - s * 1000);
-    text[millisAt] = QLatin1Char(char('0' + millis / 100));
-    text[millisAt + 1] = QLatin1Char(char('0' + millis / 10 % 10));
-    text[millisAt + 2] = QLatin1Char(char('0' + millis % 10));
-    return text;
+    return laser::csv::isoTime(QDateTime::currentDateTimeUtc());
 }
 
 QString statusText(const QString &time, const laser::Reading &r)

@@ -11,7 +11,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <limits>
 
 namespace ctl {
 
@@ -78,22 +77,10 @@ struct OpenFailure {
 OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason,
                               bool exists, bool mayRead, bool mayWrite);
 
-// laser::csv::isoTime for many timestamps a second: the whole text once a
-// second, then only the milliseconds written in. A local time's offset from
-// UTC changes only on a whole second, so the text is the same.
-class TimeStamps
-{
-public:
-    QString at(qint64 msecsSinceEpoch);
-    QString now() { return at(QDateTime::currentMSecsSinceEpoch()); }
+// Now as the record writes it (laser::csv::isoTime).
+QString now();
 
-private:
-    qint64 second = std::numeric_limits<qint64>::min();
-    QString text;
-    int millisAt = 0;
-};
-
-// Output lines of status frames and link events; `time` from TimeStamps.
+// Output lines of status frames and link events; `time` from now().
 QString statusText(const QString &time, const laser::Reading &r);
 QString statusBlock(const QString &port, const QString &time, const laser::Reading &r);
 QJsonObject statusJson(const QString &time, const laser::Reading &r);

@@ -358,7 +358,7 @@ int status(QCoreApplication &app, const Options &o)
     QObject::connect(&link, &PortLink::frame, [&](const laser::Reading &r) {
         if (outcome != -1)
             return;   // more frames of the same read
-        const QString now = ctl::TimeStamps().now();
+        const QString now = ctl::now();
         out.line(o.format == Format::Json ? ctl::jsonLine(ctl::statusJson(now, r))
                                           : ctl::statusBlock(printableName(o.port), now, r));
         outcome = ctl::Ok;
@@ -404,15 +404,14 @@ int monitor(QCoreApplication &app, const Options &o)
     const QString port = printableName(o.port);
     if (o.format == Format::Csv) {
         const QString program = QStringLiteral("laserctl %1").arg(QStringLiteral(LASERCTL_VERSION));
-        for (const QString &line : laser::csv::header(program, o.variant.name, o.port, QDateTime::currentDateTime()))
+        for (const QString &line : laser::csv::header(program, o.variant.name, o.port, QDateTime::currentDateTimeUtc()))
             out.line(line);
     }
-    ctl::TimeStamps stamps;
     auto event = [&](LinkEvent kind, const QString &detail) {
         switch (o.format) {
-        case Format::Text: out.line(ctl::eventText(stamps.now(), kind, detail)); break;
-        case Format::Json: out.line(ctl::jsonLine(ctl::eventJson(stamps.now(), kind, detail))); break;
-        case Format::Csv: out.line(laser::csv::eventRow(QDateTime::currentDateTime(), kind, detail)); break;
+        case Format::Text: out.line(ctl::eventText(ctl::now(), kind, detail)); break;
+        case Format::Json: out.line(ctl::jsonLine(ctl::eventJson(ctl::now(), kind, detail))); break;
+        case Format::Csv: out.line(laser::csv::eventRow(QDateTime::currentDateTimeUtc(), kind, detail)); break;
         }
     };
 
@@ -441,9 +440,9 @@ int monitor(QCoreApplication &app, const Options &o)
         }
         rule.frame(now);
         switch (o.format) {
-        case Format::Text: out.line(ctl::statusText(stamps.now(), r)); break;
-        case Format::Json: out.line(ctl::jsonLine(ctl::statusJson(stamps.now(), r))); break;
-        case Format::Csv: out.line(laser::csv::statusRow(QDateTime::currentDateTime(), r)); break;
+        case Format::Text: out.line(ctl::statusText(ctl::now(), r)); break;
+        case Format::Json: out.line(ctl::jsonLine(ctl::statusJson(ctl::now(), r))); break;
+        case Format::Csv: out.line(laser::csv::statusRow(QDateTime::currentDateTimeUtc(), r)); break;
         }
         if (!staleCheck.isActive())
             arm();
