@@ -3,26 +3,19 @@
 #include "mainwindowform.h"
 #include "monitor.h"
 #include "portcompleter.h"
-#include "portguard.h"
-#include "serialerror.h"
+#include "portsession.h"
 #include "serialthread.h"
 #include "setpoint.h"
 #include "statusdecode.h"
 #include "variant.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QThread>
 #include <QTimer>
 
 namespace {
 constexpr int kRefreshIntervalMs = 500;
-// How often the record looks for a silent laser; the display looks at its ticks.
-constexpr int kLinkWatchIntervalMs = 250;
-// At 115200 baud a frame takes about 1.1 ms; a far end that takes nothing for
-// this long is not going to.
-constexpr qint64 kDrainLimitMs = 500;
 
 // The title translates without its variant, which every language keeps.
 constexpr char kTitleSource[] = QT_TRANSLATE_NOOP("MainWindow", "单模光纤激光器控制软件");
@@ -85,19 +78,23 @@ MainWindow::MainWindow(QWidget *parent)
     qRegisterMetaType<laser::Setpoints>();
     qRegisterMetaType<laser::LinkEvent>();
     clock.start();
-    linkWatch = new QTimer(this);
-    linkWatch->setInterval(kLinkWatchIntervalMs);
-    connect(linkWatch, &QTimer::timeout, this, &MainWindow::watchLink);
+    session = new laser::PortSession(this);
+    session->setClock([this] { return clock.elapsed() + clockOffsetMs; });
+    session->setKHzPerStep(variant::kFreqStepKHz);
+    // Reception goes through serialThread and back through receiveData.
+    session->setOutsideReader(true);
+    connect(session, &laser::PortSession::linkEvent, this,
+            [this](const QDateTime &, laser::LinkEvent event, const QString &detail) { onLinkEvent(event, detail); });
     // The form's sample values were never read from a laser.
     showNoData();
 
     // The monitor lives in windows of its own; the form gains no widget.
     monitor = new Monitor(this, ui->groupBox_2, QString::fromUtf8(variant::kName));
-    connect(this, &MainWindow::frameReceived, monitor, &Monitor::onFrameReceived);
-    connect(this, &MainWindow::statusDecoded, monitor, &Monitor::onStatusDecoded);
-    connect(this, &MainWindow::bytesSkipped, monitor, &Monitor::onBytesSkipped);
-    connect(this, &MainWindow::commandSent, monitor, &Monitor::onCommandSent);
-    connect(this, &MainWindow::linkEvent, monitor, &Monitor::onLinkEvent);
+    connect(session, &laser::PortSession::frameReceived, monitor, &Monitor::onFrameReceived);
+    connect(session, &laser::PortSession::statusDecoded, monitor, &Monitor::onStatusDecoded);
+    connect(session, &laser::PortSession::bytesSkipped, monitor, &Monitor::onBytesSkipped);
+    connect(session, &laser::PortSession::commandSent, monitor, &Monitor::onCommandSent);
+    connect(session, &laser::PortSession::linkEvent, monitor, &Monitor::onLinkEvent);
     connect(monitor, &Monitor::message, ui->edit_message, &QLineEdit::setText);
 
     // An edit ends on Return or when the field loses focus; only then does the
@@ -117,8 +114,10 @@ MainWindow::~MainWindow()
     // edit after the form is gone.
     for (QLineEdit *edit : {ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in})
         disconnect(edit, &QLineEdit::editingFinished, this, nullptr);
-    drainWrites();
-    // The port's signals may still reach the window while it goes.
+    // Queued commands get their time on the line, and what stays behind is
+    // recorded as dropped.
+    session->close();
+    disconnect(session, nullptr, this, nullptr);
     releaseConnection();
     delete ui;
 }
@@ -139,57 +138,31 @@ void MainWindow::on_portopen_button_clicked()
     releaseConnection();
     ui->edit_message->setToolTip(QString());
 
-    // Terminals of the user's own and names with control characters are
-    // refused before Qt makes a lock file for them.
-    const QString refusal = platform::portRefusal(portName);
-    if (!refusal.isEmpty()) {
-        failOpen(refusal);
+    laser::OpenFailure failure;
+    const bool opened = session->open(portName, QIODevice::ReadWrite, &failure);
+    serialPort = session->port();
+    if (!opened) {
+        failOpen(failure.reason);
         return;
     }
-    serialPort = new QSerialPort;
-    serialPort->setPortName(portName);
-    if (!serialPort->open(QIODevice::ReadWrite)) {
-        failOpen(serialPort->errorString());
-        return;
-    }
-    serialPort->setBaudRate(115200, QSerialPort::AllDirections);
-    serialPort->setDataBits(QSerialPort::Data8);
-    serialPort->setParity(QSerialPort::NoParity);
-    serialPort->setStopBits(QSerialPort::OneStop);
-
-    serialWorker = new serialThread(serialPort);
+    serialWorker = new serialThread(session);
     connect(serialWorker, SIGNAL(sendData(QByteArray)), this, SLOT(receiveData(QByteArray)),
             Qt::QueuedConnection);
-    connect(serialWorker, &serialThread::skippedBytes, this, [this](const QByteArray &bytes) {
-        emit bytesSkipped(QDateTime::currentDateTimeUtc(), bytes);
-    }, Qt::QueuedConnection);
+    // Skipped bytes take the same queued road, so the log keeps line order.
+    connect(serialWorker, &serialThread::skippedBytes, session, &laser::PortSession::takeSkipped,
+            Qt::QueuedConnection);
     serialWorker->setStackSize(workerStackSize);
     serialWorker->start(QThread::InheritPriority);
     // Under a process limit the thread may never start, and then no status
     // would ever be read: that is no working connection.
     if (!serialWorker->isRunning() && !serialWorker->isFinished()) {
-        serialPort->close();
+        session->close();
         failOpen(QStringLiteral("the receive thread could not start"));
         return;
     }
     ui->edit_message->setText(tr("串口打开成功"));
-
-    // A pulled cable shows up only as a port error; Qt keeps reporting it and
-    // accepting writes until the port is closed.
-    connect(serialPort, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        if (!laser::endsLink(error) || !serialPort || !serialPort->isOpen())
-            return;
-        endConnection();
-        ui->edit_message->setText(tr("串口连接已断开"));
-        emit linkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Lost, portName);
-    });
-
-    // Nothing from an earlier connection may show as this one's.
-    staleRule.start(nowMs());
-    linkStale = false;
+    shownStale = false;
     showNoData();
-    linkWatch->start();
-    emit linkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Open, portName);
 
     refreshTimer = new QTimer(this);
     refreshTimer->start(kRefreshIntervalMs);
@@ -200,6 +173,15 @@ void MainWindow::on_portopen_button_clicked()
     ui->stop_button->setEnabled(true);
     ui->button_current_in->setEnabled(true);
     ui->button_touchOff->setEnabled(true);
+}
+
+void MainWindow::onLinkEvent(laser::LinkEvent event, const QString &detail)
+{
+    Q_UNUSED(detail)
+    if (event == laser::LinkEvent::Lost) {
+        endConnection();
+        ui->edit_message->setText(tr("串口连接已断开"));
+    }
 }
 
 void MainWindow::failOpen(const QString &reason)
@@ -238,24 +220,23 @@ void MainWindow::on_start_button_clicked()
 
 void MainWindow::on_button_close_clicked()
 {
-    if (!serialPort || !serialWorker)
+    if (!session->isOpen() || !serialWorker)
         return;
-    drainWrites();
+    const int dropped = session->close();
     endConnection();
-    ui->edit_message->setText(tr("串口关闭成功"));
-    emit linkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Close, portName);
+    // Commands still waiting were never sent; saying only "closed" would hide them.
+    ui->edit_message->setText(dropped == 0 ? tr("串口关闭成功")
+                                           : tr("串口关闭成功") + QStringLiteral(" — ")
+                                                 + tr("未发送的命令：%1").arg(dropped));
 }
 
 void MainWindow::endConnection()
 {
     if (refreshTimer)
         refreshTimer->stop();
-    linkWatch->stop();
     showNoData();
     if (serialWorker)
         serialWorker->quit();
-    if (serialPort)
-        serialPort->close();
 
     ui->portopen_button->setEnabled(true);
     ui->button_close->setEnabled(false);
@@ -264,21 +245,6 @@ void MainWindow::endConnection()
     ui->button_current_in->setEnabled(false);
     ui->button_touchOff->setEnabled(true);
     refreshPortList();
-}
-
-void MainWindow::drainWrites()
-{
-    // Qt writes on a later pass of the event loop, and closing drops what is
-    // still queued: commands already reported as written would be lost.
-    if (!serialPort || !serialPort->isOpen())
-        return;
-    QElapsedTimer waited;
-    waited.start();
-    while (serialPort->bytesToWrite() > 0) {
-        const qint64 left = kDrainLimitMs - waited.elapsed();
-        if (left <= 0 || !serialPort->waitForBytesWritten(int(left)))
-            break;
-    }
 }
 
 void MainWindow::refreshPortList()
@@ -296,12 +262,6 @@ void MainWindow::releaseConnection()
         serialWorker->wait();
         delete serialWorker;
         serialWorker = nullptr;
-    }
-    if (serialPort) {
-        // Closing in its destructor must not reach the loss handler.
-        disconnect(serialPort, nullptr, this, nullptr);
-        delete serialPort;
-        serialPort = nullptr;
     }
 }
 

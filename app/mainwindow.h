@@ -1,7 +1,6 @@
 #pragma once
 
 #include "reading.h"
-#include "stalerule.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -12,6 +11,9 @@
 #include <vector>
 
 class Monitor;
+namespace laser {
+class PortSession;
+}
 class QScrollBar;
 class QSerialPort;
 class QTimer;
@@ -29,18 +31,6 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
-
-signals:
-    // For the monitor: what the link carries, as it happens. Times are UTC;
-    // turning them into local time is left to whoever shows or records them.
-    void statusDecoded(const QDateTime &when, const laser::Reading &reading);
-    // The payload of the same frame, for a raw view; comes just before statusDecoded.
-    void frameReceived(const QDateTime &when, const QByteArray &payload);
-    void bytesSkipped(const QDateTime &when, const QByteArray &bytes);
-    // A command frame handed to the port, with what it asks in operator units.
-    void commandSent(const QDateTime &when, const QByteArray &frame, const laser::Setpoints &setpoints);
-    // detail: the port name for Open, the age of the data for Stale.
-    void linkEvent(const QDateTime &when, laser::LinkEvent event, const QString &detail);
 
 private slots:
     void onTimerOut();
@@ -71,22 +61,20 @@ private:
     int temperatureFromCode(int code) const;
     void computeCalibration();
 
-    // Ends the open connection: timer stopped, port closed, buttons as after Close.
+    // The window after the port closed or was lost: timer stopped, readouts
+    // empty, buttons as after Close.
     void endConnection();
-    // Frees the port, worker and timer of the previous Open.
+    // Frees the worker and timer of the previous Open.
     void releaseConnection();
     void reportWrite(int result);
     void failOpen(const QString &reason);
-    // Gives queued command bytes a bounded time to reach the line.
-    void drainWrites();
+    void onLinkEvent(laser::LinkEvent event, const QString &detail);
     // Moves a scroll bar to a typed setpoint without rewriting the text.
     void followText(QScrollBar *scroll, int position);
 
     // The status area's truth: nothing before data, greyed when stale.
     void showNoData();
     void setReadoutsLive(bool live, const QString &toolTip);
-    void watchLink();
-    qint64 nowMs() const { return clock.elapsed() + clockOffsetMs; }
     // The operator may pick another port next; offer what is plugged in now.
     void refreshPortList();
 
@@ -111,11 +99,10 @@ private:
     std::vector<int> calibX;
     std::vector<int> calibY;
 
+    // The link itself: port, reception, stale rule, events, drain.
+    laser::PortSession *session = nullptr;
     QElapsedTimer clock;
     qint64 clockOffsetMs = 0;   // lets the tests move time on
-    laser::StaleRule staleRule;
-    QTimer *linkWatch = nullptr;
-    bool linkStale = false;     // as the record last saw it
     bool shownStale = false;    // as the status area last showed it
     bool textLeads = false;     // a scroll bar follows typed text
     Monitor *monitor = nullptr;

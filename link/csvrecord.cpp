@@ -1,6 +1,7 @@
 #include "csvrecord.h"
 
 #include "statusdecode.h"
+#include "words.h"
 
 #include <QLatin1Char>
 
@@ -11,8 +12,6 @@ namespace laser::csv {
 namespace {
 constexpr int kColumns = 12;
 
-QString twoDecimals(double value) { return QString::number(value, 'f', 2); }
-
 QString row(const QDateTime &when, const QString &kind, const QStringList &values)
 {
     QStringList cells{isoTime(when), kind};
@@ -20,11 +19,6 @@ QString row(const QDateTime &when, const QString &kind, const QStringList &value
     while (cells.size() < kColumns)
         cells.append(QString());
     return cells.join(QLatin1Char(','));
-}
-
-QString triggerName(bool external)
-{
-    return external ? QStringLiteral("external") : QStringLiteral("internal");
 }
 } // namespace
 
@@ -73,16 +67,15 @@ QString statusRow(const QDateTime &when, const Reading &r)
     const QString temperature =
         r.temperatureC == kTemperatureOutOfRange ? QString() : QString::number(r.temperatureC);
     return row(when, QStringLiteral("status"),
-               {twoDecimals(r.currentA), temperature, triggerName(r.externalTrigger),
-                r.pumpSupplyNormal ? QStringLiteral("normal") : QStringLiteral("fault"),
-                r.tecLocked ? QStringLiteral("locked") : QStringLiteral("unlocked")});
+               {words::twoDecimals(r.currentA), temperature, words::trigger(r.externalTrigger),
+                words::pumpSupply(r.pumpSupplyNormal), words::tec(r.tecLocked)});
 }
 
 QString commandRow(const QDateTime &when, const Setpoints &s)
 {
     return row(when, QStringLiteral("command"),
-               {QString(), QString(), QString(), QString(), QString(), twoDecimals(s.currentA),
-                twoDecimals(s.pulseNs), QString::number(s.freqKHz), triggerName(s.externalTrigger)});
+               {QString(), QString(), QString(), QString(), QString(), words::twoDecimals(s.currentA),
+                words::twoDecimals(s.pulseNs), QString::number(s.freqKHz), words::trigger(s.externalTrigger)});
 }
 
 QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail)
@@ -104,6 +97,7 @@ QString eventKind(LinkEvent event)
     case LinkEvent::Recovered: return QStringLiteral("recovered");
     case LinkEvent::RecordingStarted: return QStringLiteral("recording_started");
     case LinkEvent::RecordingStopped: return QStringLiteral("recording_stopped");
+    case LinkEvent::Dropped: return QStringLiteral("dropped");
     }
     return QString();
 }

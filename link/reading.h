@@ -40,6 +40,7 @@ enum class LinkEvent {
     Recovered,
     RecordingStarted,
     RecordingStopped,
+    Dropped,   // commands still waiting when the port closed
 };
 
 } // namespace laser

@@ -1,10 +1,14 @@
 #include "serialthread.h"
 
+#include "portsession.h"
+
 #include <QSerialPort>
 
-serialThread::serialThread(QSerialPort *port)
-    : QThread(nullptr), port(port)
+serialThread::serialThread(laser::PortSession *session)
+    : QThread(nullptr), session(session), port(session->port())
 {
+    connect(session, &laser::PortSession::payloadReady, this, &serialThread::sendData);
+    connect(session, &laser::PortSession::skippedReady, this, &serialThread::skippedBytes);
 }
 
 void serialThread::run()
@@ -18,13 +22,5 @@ void serialThread::run()
 
 void serialThread::readData()
 {
-    if (!port->isOpen())
-        return;
-    const auto pieces = frames.receive(port->readAll());
-    for (const auto &piece : pieces) {
-        if (!piece.skipped.isEmpty())
-            emit skippedBytes(piece.skipped);
-        if (!piece.payload.isEmpty())
-            emit sendData(piece.payload);
-    }
+    session->readAvailable();
 }

@@ -1,20 +1,22 @@
 #pragma once
 
-#include "statusframe.h"
-
 #include <QByteArray>
 #include <QThread>
 
 class QSerialPort;
+namespace laser {
+class PortSession;
+}
 
 // Receive side of the laser link. The thread only binds the port's readyRead to
 // readData and ends; reception itself runs where the port lives (the GUI thread).
+// The session reassembles; whole payloads leave through sendData.
 class serialThread : public QThread
 {
     Q_OBJECT
 
 public:
-    explicit serialThread(QSerialPort *port);
+    explicit serialThread(laser::PortSession *session);
 
 signals:
     int sendData(QByteArray qa);
@@ -26,6 +28,6 @@ protected slots:
     void readData();
 
 private:
+    laser::PortSession *session;
     QSerialPort *port;
-    laser::StatusFrameReassembler frames;
 };

@@ -3,6 +3,7 @@
 #include "csvrecord.h"
 #include "statusdecode.h"
 #include "statusframe.h"
+#include "words.h"
 
 #include <QDateTime>
 
@@ -18,7 +19,7 @@ QString timeOf(qint64 ms)
 
 QString hexBytes(const QByteArray &bytes)
 {
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+    return words::hex(bytes);
 }
 
 QString formatLine(const LinkLogEntry &e)
@@ -33,10 +34,8 @@ QString formatLine(const LinkLogEntry &e)
         const QString temperature = r.temperatureC == kTemperatureOutOfRange
                                         ? QStringLiteral("?") : QString::number(r.temperatureC);
         return QStringLiteral("%1  RX    %2 A  %3 °C  %4  pump %5  TEC %6")
-            .arg(when, QString::number(r.currentA, 'f', 2), temperature,
-                 r.externalTrigger ? QStringLiteral("external") : QStringLiteral("internal"),
-                 r.pumpSupplyNormal ? QStringLiteral("normal") : QStringLiteral("fault"),
-                 r.tecLocked ? QStringLiteral("locked") : QStringLiteral("unlocked"));
+            .arg(when, words::twoDecimals(r.currentA), temperature, words::trigger(r.externalTrigger),
+                 words::pumpSupply(r.pumpSupplyNormal), words::tec(r.tecLocked));
     }
     case LinkLogEntry::Skipped:
         return QStringLiteral("%1  SKIP  %2  (%3 bytes)").arg(when, hexBytes(e.bytes)).arg(e.bytes.size());

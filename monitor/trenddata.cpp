@@ -53,6 +53,7 @@ void TrendData::event(qint64 ms, LinkEvent event)
     case LinkEvent::Recovered:
     case LinkEvent::RecordingStarted:
     case LinkEvent::RecordingStopped:
+    case LinkEvent::Dropped:
         break;
     }
     seen(t);

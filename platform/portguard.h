@@ -16,4 +16,8 @@ namespace platform {
 // not exist is let through for the open to report.
 QString portRefusal(const QString &name);
 
+// The same rules for the device an opened port's handle leads to, so that a
+// name swapped between the check above and the open cannot slip past.
+QString handleRefusal(qintptr handle);
+
 } // namespace platform

@@ -60,6 +60,23 @@ bool isStreamTerminal(dev_t rdev)
     }
     return false;
 }
+// The character devices that are no laser's line.
+QString deviceRefusal(const struct stat &st)
+{
+    const unsigned maj = major(st.st_rdev);
+    const unsigned min = minor(st.st_rdev);
+    if (maj == kMemMajor)
+        return QStringLiteral("not a serial device (a memory device such as /dev/null)");
+    if (maj == kTtyAuxMajor && min <= 2)
+        return min == 2 ? QStringLiteral("the pseudo-terminal multiplexer, not a serial device")
+                        : QStringLiteral("a console terminal, not a serial device");
+    if (maj == kConsoleMajor && min < kVirtualConsoles)
+        return QStringLiteral("a virtual console, not a serial device");
+    const dev_t own = controllingTerminal();
+    if ((own != 0 && st.st_rdev == own) || isStreamTerminal(st.st_rdev))
+        return QStringLiteral("this program's own terminal, not a serial device");
+    return QString();
+}
 } // namespace
 
 QString portRefusal(const QString &name)
@@ -83,19 +100,17 @@ QString portRefusal(const QString &name)
     if (!S_ISCHR(st.st_mode))
         return QStringLiteral("not a serial device (not a character device)");
 
-    const unsigned maj = major(st.st_rdev);
-    const unsigned min = minor(st.st_rdev);
-    if (maj == kMemMajor)
-        return QStringLiteral("not a serial device (a memory device such as /dev/null)");
-    if (maj == kTtyAuxMajor && min <= 2)
-        return min == 2 ? QStringLiteral("the pseudo-terminal multiplexer, not a serial device")
-                        : QStringLiteral("a console terminal, not a serial device");
-    if (maj == kConsoleMajor && min < kVirtualConsoles)
-        return QStringLiteral("a virtual console, not a serial device");
-    const dev_t own = controllingTerminal();
-    if ((own != 0 && st.st_rdev == own) || isStreamTerminal(st.st_rdev))
-        return QStringLiteral("this program's own terminal, not a serial device");
-    return QString();
+    return deviceRefusal(st);
+}
+
+QString handleRefusal(qintptr handle)
+{
+    struct stat st {};
+    if (::fstat(int(handle), &st) != 0)
+        return QStringLiteral("the opened port cannot be examined");
+    if (!S_ISCHR(st.st_mode))
+        return QStringLiteral("not a serial device (not a character device)");
+    return deviceRefusal(st);
 }
 
 } // namespace platform

@@ -8,4 +8,9 @@ QString portRefusal(const QString &)
     return QString();
 }
 
+QString handleRefusal(qintptr)
+{
+    return QString();
+}
+
 } // namespace platform

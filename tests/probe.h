@@ -5,6 +5,7 @@
 #include "monitor.h"
 #include "ptypair.h"
 #include "serialthread.h"
+#include "statusframe.h"
 #include "variant.h"
 
 #include <QSerialPort>

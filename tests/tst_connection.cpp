@@ -99,13 +99,11 @@ private slots:
     void reopeningReleasesOldObjects()
     {
         OpenWindow o;
-        QPointer<QSerialPort> port;
         QPointer<serialThread> worker;
         QPointer<QTimer> timer;
         for (int cycle = 0; cycle < 50; ++cycle) {   // each Close lists the ports: slow under the sanitizers
-            QVERIFY(!port && !worker && !timer);
+            QVERIFY(!worker && !timer);
             QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
-            port = o.p.serialPort();
             worker = o.p.serialWorker();
             timer = o.p.refreshTimer();
             o.p.ui().button_close->click();

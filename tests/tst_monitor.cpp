@@ -103,7 +103,7 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("message");
-        QTest::newRow("disk full at start") << "/dev/full" << "记录无法开始：/dev/full：No space left on device";
+        QTest::newRow("a device") << "/dev/full" << "记录无法开始：/dev/full：not a regular file (a device)";
         QTest::newRow("no such folder at start") << "gone/x.csv" << "记录无法开始：";
         QTest::newRow("folder removed") << "removed" << "记录写入失败：文件已被删除，记录已停止";
         QTest::newRow("file size limit reached") << "limit" << "记录写入失败：File too large，记录已停止";

@@ -355,5 +355,9 @@
         <source>PNG images (*.png)</source>
         <translation>PNG images (*.png)</translation>
     </message>
+    <message>
+        <source>未发送的命令：%1</source>
+        <translation>Commands not sent: %1</translation>
+    </message>
 </context>
 </TS>

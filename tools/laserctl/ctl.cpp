@@ -4,7 +4,7 @@
 #include "csvrecord.h"
 #include "setpoint.h"
 #include "statusdecode.h"
-#include "variant.h"
+#include "words.h"
 
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -15,12 +15,8 @@
 namespace ctl {
 
 namespace {
-QString twoDecimals(double value) { return QString::number(value, 'f', 2); }
-
-QString triggerName(bool external)
-{
-    return external ? QStringLiteral("external") : QStringLiteral("internal");
-}
+using laser::words::twoDecimals;
+using laser::words::trigger;
 
 bool isNumber(const QString &text, double &value)
 {
@@ -75,38 +71,20 @@ QString exitCodeTable()
         "     further from the setpoint than the tolerance\n");
 }
 
-Variant buildVariant()
-{
-    return {QString::fromLatin1(variant::kName), variant::kFreqStepKHz, variant::kFreqMaxSteps,
-            variant::kFreqInitialSteps};
-}
-
-bool variantByName(const QString &name, Variant &out)
-{
-    // The two firmware versions; the build's own comes from variant.h.
-    if (name == QLatin1String("v1.3"))
-        out = {name, 10, 100, 30};
-    else if (name == QLatin1String("v1.2"))
-        out = {name, 100, 10, 3};
-    else
-        return false;
-    return true;
-}
-
 QString buildCommand(const SetRequest &request, const Variant &variant, Command &out)
 {
     Command c;
     c.freqSteps = variant.initialSteps;
     if (!request.current.isEmpty()) {
         const QString error = decimalSetpoint(QStringLiteral("--current"), request.current, QStringLiteral("A"),
-                                              setpoint::kCurrentStepsPerAmp, kCurrentMinSteps,
-                                              kCurrentMaxSteps, c.currentSteps, c.truncations);
+                                              setpoint::kCurrentStepsPerAmp, laser::kCurrentMinSteps,
+                                              laser::kCurrentMaxSteps, c.currentSteps, c.truncations);
         if (!error.isEmpty())
             return error;
     }
     if (!request.pulse.isEmpty()) {
         const QString error = decimalSetpoint(QStringLiteral("--pulse"), request.pulse, QStringLiteral("ns"),
-                                              setpoint::kPulseStepsPerNs, kPulseMinSteps, kPulseMaxSteps,
+                                              setpoint::kPulseStepsPerNs, laser::kPulseMinSteps, laser::kPulseMaxSteps,
                                               c.pulseSteps, c.truncations);
         if (!error.isEmpty())
             return error;
@@ -119,14 +97,14 @@ QString buildCommand(const SetRequest &request, const Variant &variant, Command 
                                   .arg(request.freq.trimmed())
                                   .arg(variant.kHzPerStep)
                                   .arg(variant.maxSteps * variant.kHzPerStep)
-                                  .arg(variant.name);
+                                  .arg(QString::fromLatin1(variant.name));
         if (!ok)
             return QStringLiteral("--freq: '%1' is not a whole number of kHz").arg(request.freq);
         // Past the top step is out of range too, though the panel's field
         // would truncate 1005 kHz to the last step.
         if (kHz < variant.kHzPerStep || kHz > qlonglong(variant.maxSteps) * variant.kHzPerStep)
             return range;
-        const setpoint::Typed typed = setpoint::fromFrequencyText(request.freq, variant.kHzPerStep, 1, variant.maxSteps);
+        const setpoint::Typed typed = setpoint::fromFrequencyText(request.freq, variant.kHzPerStep, laser::kFreqMinSteps, variant.maxSteps);
         if (typed.clamped)
             return range;
         c.freqSteps = typed.position;
@@ -148,33 +126,35 @@ QString buildCommand(const SetRequest &request, const Variant &variant, Command 
     return QString();
 }
 
+laser::Command toCommand(const Command &c)
+{
+    laser::Command command;
+    command.externalTrigger = c.externalTrigger;
+    command.currentSteps = c.currentSteps;
+    command.temperatureByte = setpoint::kTemperatureByte;
+    command.pulseSteps = c.pulseSteps;
+    command.freqSteps = c.freqSteps;
+    return command;
+}
+
 QByteArray commandFrame(const Command &c)
 {
-    return laser::encodeCommandFrame(c.externalTrigger, c.currentSteps, setpoint::kTemperatureByte,
-                                     c.pulseSteps, c.freqSteps);
+    const laser::Command command = toCommand(c);
+    return laser::encodeCommandFrame(command.externalTrigger, command.currentSteps, command.temperatureByte,
+                                     command.pulseSteps, command.freqSteps);
 }
 
-QString hex(const QByteArray &bytes)
+Exit exitFor(const laser::OpenFailure &failure)
 {
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason, bool exists,
-                              bool mayRead, bool mayWrite)
-{
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return {PortMissing, QStringLiteral("missing (no such device)")};
-    case QSerialPort::PermissionError:
-        // Qt reports a refused open and a port locked by another program alike.
-        if (!exists || !mayRead || !mayWrite)
-            return {PortPermission, QStringLiteral("permission denied (is the user in the group dialout?)")};
-        return {PortBusy, QStringLiteral("busy (another program has it open)")};
-    case QSerialPort::OpenError:
-        return {PortBusy, QStringLiteral("busy (already open)")};
-    default:
-        return {Failed, QStringLiteral("cannot open (%1)").arg(qtReason)};
+    switch (failure.kind) {
+    case laser::OpenFailure::None: return Ok;
+    case laser::OpenFailure::Refused: return NotSerial;
+    case laser::OpenFailure::Missing: return PortMissing;
+    case laser::OpenFailure::Permission: return PortPermission;
+    case laser::OpenFailure::Busy: return PortBusy;
+    case laser::OpenFailure::Other: return Failed;
     }
+    return Failed;
 }
 
 QString now()
@@ -189,9 +169,9 @@ QString statusText(const QString &time, const laser::Reading &r)
         ? QStringLiteral("out of range")
         : QString::number(r.temperatureC) + QStringLiteral(" °C");
     return time % QStringLiteral("  current ") % twoDecimals(r.currentA) % QStringLiteral(" A  temperature ")
-        % temperature % QStringLiteral("  trigger ") % triggerName(r.externalTrigger)
-        % QStringLiteral("  pump supply ") % (r.pumpSupplyNormal ? QStringLiteral("normal") : QStringLiteral("fault"))
-        % QStringLiteral("  TEC ") % (r.tecLocked ? QStringLiteral("locked") : QStringLiteral("unlocked"));
+        % temperature % QStringLiteral("  trigger ") % trigger(r.externalTrigger)
+        % QStringLiteral("  pump supply ") % laser::words::pumpSupply(r.pumpSupplyNormal)
+        % QStringLiteral("  TEC ") % laser::words::tec(r.tecLocked);
 }
 
 QString statusBlock(const QString &port, const QString &time, const laser::Reading &r)
@@ -206,9 +186,9 @@ QString statusBlock(const QString &port, const QString &time, const laser::Readi
                           "trigger           %5\n"
                           "pump supply       %6\n"
                           "TEC               %7")
-        .arg(port, time, twoDecimals(r.currentA), temperature, triggerName(r.externalTrigger),
-             r.pumpSupplyNormal ? QStringLiteral("normal") : QStringLiteral("fault"),
-             r.tecLocked ? QStringLiteral("locked") : QStringLiteral("unlocked"));
+        .arg(port, time, twoDecimals(r.currentA), temperature, trigger(r.externalTrigger),
+             laser::words::pumpSupply(r.pumpSupplyNormal),
+             laser::words::tec(r.tecLocked));
 }
 
 QJsonObject statusJson(const QString &time, const laser::Reading &r)
@@ -220,9 +200,9 @@ QJsonObject statusJson(const QString &time, const laser::Reading &r)
         {QStringLiteral("current_A"), roundedAmps(r.currentA)},
         {QStringLiteral("temperature_C"),
          r.temperatureC == laser::kTemperatureOutOfRange ? QJsonValue() : QJsonValue(r.temperatureC)},
-        {QStringLiteral("trigger"), triggerName(r.externalTrigger)},
-        {QStringLiteral("pump_supply"), r.pumpSupplyNormal ? QStringLiteral("normal") : QStringLiteral("fault")},
-        {QStringLiteral("tec"), r.tecLocked ? QStringLiteral("locked") : QStringLiteral("unlocked")},
+        {QStringLiteral("trigger"), trigger(r.externalTrigger)},
+        {QStringLiteral("pump_supply"), laser::words::pumpSupply(r.pumpSupplyNormal)},
+        {QStringLiteral("tec"), laser::words::tec(r.tecLocked)},
     };
 }
 
@@ -292,9 +272,9 @@ QStringList verdictLines(const laser::Setpoints &set, const laser::Reading &read
 {
     QStringList lines;
     lines << (v.triggerMatches
-                  ? QStringLiteral("trigger: %1, as set").arg(triggerName(reading.externalTrigger))
+                  ? QStringLiteral("trigger: %1, as set").arg(trigger(reading.externalTrigger))
                   : QStringLiteral("trigger: %1 reported, but %2 was set")
-                        .arg(triggerName(reading.externalTrigger), triggerName(set.externalTrigger)));
+                        .arg(trigger(reading.externalTrigger), trigger(set.externalTrigger)));
     QString current = QStringLiteral("pump current: %1 A reported for %2 A set, %3 A off (tolerance %4 A)")
                           .arg(twoDecimals(reading.currentA), twoDecimals(set.currentA), twoDecimals(v.offA),
                                twoDecimals(toleranceA));

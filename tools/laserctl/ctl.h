@@ -3,7 +3,10 @@
 // laserctl's decisions and texts, apart from ports and the event loop, so the
 // tests call them directly.
 
+#include "firmware.h"
+#include "portsession.h"
 #include "reading.h"
+#include "words.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -30,23 +33,8 @@ enum Exit {
 // The table for --help and the README, one "  N  meaning" line per code.
 QString exitCodeTable();
 
-// The frequency step of a firmware variant.
-struct Variant {
-    QString name;
-    int kHzPerStep = 0;
-    int maxSteps = 0;
-    int initialSteps = 0;
-};
-Variant buildVariant();
-// False for a name that is neither v1.3 nor v1.2.
-bool variantByName(const QString &name, Variant &out);
-
-// The panel's scroll-bar ranges in steps.
-constexpr int kCurrentMinSteps = 0;
-constexpr int kCurrentMaxSteps = 35;
-constexpr int kPulseMinSteps = 12;
-constexpr int kPulseMaxSteps = 60;
-constexpr int kPulseInitialSteps = 20;
+using laser::Variant;
+using laser::words::hex;
 
 // What `set` sends: the values as given (empty for the panel's default).
 struct SetRequest {
@@ -55,7 +43,7 @@ struct SetRequest {
 // The whole steps a command carries and what they mean.
 struct Command {
     int currentSteps = 0;
-    int pulseSteps = kPulseInitialSteps;
+    int pulseSteps = laser::kPulseInitialSteps;
     int freqSteps = 0;
     bool externalTrigger = false;
     laser::Setpoints effective;
@@ -65,17 +53,10 @@ struct Command {
 // Empty on success, else the message for a usage error (with the range).
 QString buildCommand(const SetRequest &request, const Variant &variant, Command &out);
 QByteArray commandFrame(const Command &command);
+laser::Command toCommand(const Command &command);
 
-QString hex(const QByteArray &bytes);
-
-// How a failed open is reported: exit code and the reason after the port name.
-struct OpenFailure {
-    Exit code;
-    QString reason;
-};
-// `exists`, `mayRead`, `mayWrite`: what the file system says of the port's path.
-OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason,
-                              bool exists, bool mayRead, bool mayWrite);
+// The exit code for a port that did not open.
+Exit exitFor(const laser::OpenFailure &failure);
 
 // Now as the record writes it (laser::csv::isoTime).
 QString now();

@@ -2,10 +2,11 @@
 // records status frames, sends setpoints, with the panel's own link code.
 #include "csvrecord.h"
 #include "ctl.h"
-#include "portlink.h"
+#include "portsession.h"
 #include "quitsignals.h"
+#include "recorder.h"
 #include "timezone.h"
-#include "stalerule.h"
+#include "words.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,46 +16,45 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace {
 
 using laser::LinkEvent;
+using laser::PortSession;
+using laser::words::seconds;
 
 constexpr int kWriteTimeoutMs = 2000;
-constexpr int kReconnectIntervalMs = 500;
 constexpr qint64 kStatusTimeoutMs = 3000;
 constexpr qint64 kVerifyTimeoutMs = 10000;
 constexpr double kMaxSeconds = 1e6;
 
-// Line-buffered, so a pipe sees every line as it is written.
+// Where the lines go: standard output or --output, a whole line per write, so
+// a pipe sees every line at once and a failed write leaves no torn line.
 class Out
 {
 public:
-    explicit Out(std::FILE *file) : file(file) { std::setvbuf(file, nullptr, _IOLBF, BUFSIZ); }
-    ~Out()
+    Out()
     {
-        if (file != stdout)
-            std::fclose(file);
+        QObject::connect(&recorder, &laser::Recorder::failed, [this](const QString &reason) { failure = reason; });
     }
-    Out(const Out &) = delete;
-    Out &operator=(const Out &) = delete;
-
-    void line(const QString &text)
+    // Empty on success, else the reason the target was refused.
+    QString open(const QString &path, const QStringList &firstLines = QStringList())
     {
-        QByteArray bytes = text.toUtf8();
-        bytes += '\n';
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+        QString error;
+        const bool ok = path.isEmpty() ? recorder.startOn(1, firstLines, &error)
+                                       : recorder.start(path, firstLines, &error);
+        return ok ? QString() : error.isEmpty() ? QStringLiteral("cannot write") : error;
     }
-    bool finish() { return std::fflush(file) == 0 && !std::ferror(file); }
-
-private:
-    std::FILE *file;
+    bool line(const QString &text)
+    {
+        return failure.isEmpty() && recorder.write(text);
+    }
+    laser::Recorder recorder;
+    QString failure;
 };
 
 void complain(const QString &text)
@@ -62,15 +62,23 @@ void complain(const QString &text)
     std::fprintf(stderr, "laserctl: %s\n", text.toUtf8().constData());
 }
 
-int portError(const QString &port, const ctl::OpenFailure &failure)
+// The name as it may be shown: control characters as \xNN.
+QString printableName(const QString &name)
 {
-    complain(QStringLiteral("%1: %2").arg(printableName(port), failure.reason));
-    return failure.code;
+    QString out;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
 }
 
-QString secondsText(qint64 ms)
+int portError(const QString &port, const laser::OpenFailure &failure)
 {
-    return QString::number(ms / 1000.0, 'f', 1);
+    complain(QStringLiteral("%1: %2").arg(printableName(port), failure.reason));
+    return ctl::exitFor(failure);
 }
 
 enum class Format { Text, Json, Csv };
@@ -89,7 +97,7 @@ struct Options {
     bool dryRun = false;
     bool verify = false;
     double toleranceA = 0.10;
-    ctl::Variant variant = ctl::buildVariant();
+    const laser::Variant *variant = &laser::buildVariant();
 };
 
 bool seconds(const QString &text, qint64 &ms)
@@ -117,7 +125,7 @@ int parse(const QCoreApplication &app, Options &o)
         "  monitor -p PORT       every status frame and link event until stopped\n"
         "  set -p PORT [VALUES]  send one command frame; what is not given takes the\n"
         "                        panel's default (0.00 A, 5.00 ns, %1 kHz, internal)")
-                                         .arg(o.variant.initialSteps * o.variant.kHzPerStep));
+                                         .arg(o.variant->initialSteps * o.variant->kHzPerStep));
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("ports, detect, status, monitor or set"),
                                  QStringLiteral("command [PORT...]"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("This text."));
@@ -157,7 +165,7 @@ int parse(const QCoreApplication &app, Options &o)
                                        QStringLiteral("A"));
     const QCommandLineOption variantOption(
         QStringLiteral("variant"),
-        QStringLiteral("Firmware variant, v1.3 (10 kHz steps) or v1.2 (100 kHz steps); default %1.").arg(o.variant.name),
+        QStringLiteral("Firmware variant, v1.3 (10 kHz steps) or v1.2 (100 kHz steps); default %1.").arg(QLatin1String(o.variant->name)),
         QStringLiteral("V"));
     const QList<QCommandLineOption> all{help,    version, port,   json,    csv,     timeout,  listen,    duration,
                                         output,  reconnect, current, pulse, freq, trigger, dryRun, verify,
@@ -206,7 +214,15 @@ int parse(const QCoreApplication &app, Options &o)
     else if (args.size() > 1)
         return usage(QStringLiteral("%1: unexpected argument '%2'").arg(o.command, args[1]));
 
-    if (parser.isSet(variantOption) && !ctl::variantByName(parser.value(variantOption), o.variant))
+    // The last of two values would win unseen; neither is sure to be meant.
+    const QStringList given = parser.optionNames();
+    for (const QCommandLineOption &option : all) {
+        const auto times = std::count_if(given.begin(), given.end(),
+                                         [&](const QString &n) { return option.names().contains(n); });
+        if (times > 1)
+            return usage(QStringLiteral("--%1 given more than once").arg(option.names().last()));
+    }
+    if (parser.isSet(variantOption) && !(o.variant = laser::variantNamed(parser.value(variantOption))))
         return usage(QStringLiteral("--variant: '%1' is neither v1.3 nor v1.2").arg(parser.value(variantOption)));
     o.port = parser.value(port);
     if (parser.isSet(port) && o.port.isEmpty())
@@ -272,14 +288,15 @@ int ports()
     for (const QStringList &row : rows)
         for (int i = 0; i < 5; ++i)
             widths[i] = std::max(widths[i], int(row[i].size()));
-    Out out(stdout);
+    Out out;
+    out.open(QString());
     for (const QStringList &row : rows) {
         QString line;
         for (int i = 0; i < 4; ++i)
             line += row[i].leftJustified(widths[i] + 2);
         out.line(line + row[4]);
     }
-    return ctl::Ok;
+    return out.failure.isEmpty() ? int(ctl::Ok) : int(ctl::Failed);
 }
 
 int detect(QCoreApplication &app, const Options &o)
@@ -294,42 +311,50 @@ int detect(QCoreApplication &app, const Options &o)
         }
     }
     struct Watch {
-        std::unique_ptr<PortLink> link;
+        QString name;
+        std::unique_ptr<PortSession> link;
         ctl::Tally tally;
-        ctl::OpenFailure failure{ctl::Ok, QString()};
+        laser::OpenFailure failure;
         QString lost;
     };
     std::vector<Watch> watches(size_t(names.size()));
     QElapsedTimer clock;
     for (int i = 0; i < names.size(); ++i) {
         Watch &w = watches[size_t(i)];
-        w.link = std::make_unique<PortLink>(names[i]);
-        if (!w.link->open(QIODevice::ReadOnly, w.failure))
+        w.name = names[i];
+        w.link = std::make_unique<PortSession>();
+        if (!w.link->open(names[i], QIODevice::ReadOnly, &w.failure))
             continue;
-        QObject::connect(w.link.get(), &PortLink::frame, [&w, &clock] {
+        QObject::connect(w.link.get(), &PortSession::statusDecoded, [&w, &clock] {
             const qint64 now = clock.elapsed();
             if (w.tally.frames++ == 0)
                 w.tally.firstMs = now;
             w.tally.lastMs = now;
         });
-        QObject::connect(w.link.get(), &PortLink::noise, [&w](int bytes) { w.tally.skippedBytes += bytes; });
-        QObject::connect(w.link.get(), &PortLink::lost, [&w](const QString &reason) { w.lost = reason; });
+        QObject::connect(w.link.get(), &PortSession::bytesSkipped,
+                         [&w](const QDateTime &, const QByteArray &bytes) { w.tally.skippedBytes += bytes.size(); });
+        QObject::connect(w.link.get(), &PortSession::linkEvent,
+                         [&w](const QDateTime &, LinkEvent event, const QString &detail) {
+                             if (event == LinkEvent::Lost)
+                                 w.lost = detail;
+                         });
     }
     clock.start();
     QTimer::singleShot(int(o.listenMs), &app, &QCoreApplication::quit);
     app.exec();   // a stop signal ends the listening early; what came is reported
     const qint64 listened = clock.elapsed();
 
-    Out out(stdout);
+    Out out;
+    out.open(QString());
     bool found = false;
     int firstFailure = ctl::Ok;
     bool allFailed = true;
     for (Watch &w : watches) {
-        const QString name = printableName(w.link->name());
-        if (w.failure.code != ctl::Ok) {
+        const QString name = printableName(w.name);
+        if (w.failure.kind != laser::OpenFailure::None) {
             out.line(QStringLiteral("%1  cannot open: %2").arg(name, w.failure.reason));
             if (firstFailure == ctl::Ok)
-                firstFailure = w.failure.code;
+                firstFailure = ctl::exitFor(w.failure);
             continue;
         }
         allFailed = false;
@@ -348,14 +373,15 @@ int detect(QCoreApplication &app, const Options &o)
 
 int status(QCoreApplication &app, const Options &o)
 {
-    PortLink link(o.port);
-    ctl::OpenFailure failure{ctl::Ok, QString()};
-    if (!link.open(QIODevice::ReadOnly, failure))
+    PortSession link;
+    laser::OpenFailure failure;
+    if (!link.open(o.port, QIODevice::ReadOnly, &failure))
         return portError(o.port, failure);
-    Out out(stdout);
+    Out out;
+    out.open(QString());
     int outcome = -1;
     qint64 noise = 0;
-    QObject::connect(&link, &PortLink::frame, [&](const laser::Reading &r) {
+    QObject::connect(&link, &PortSession::statusDecoded, [&](const QDateTime &, const laser::Reading &r) {
         if (outcome != -1)
             return;   // more frames of the same read
         const QString now = ctl::now();
@@ -364,9 +390,12 @@ int status(QCoreApplication &app, const Options &o)
         outcome = ctl::Ok;
         app.quit();
     });
-    QObject::connect(&link, &PortLink::noise, [&](int bytes) { noise += bytes; });
-    QObject::connect(&link, &PortLink::lost, [&](const QString &reason) {
-        complain(QStringLiteral("%1: link lost (%2)").arg(printableName(o.port), reason));
+    QObject::connect(&link, &PortSession::bytesSkipped,
+                     [&](const QDateTime &, const QByteArray &bytes) { noise += bytes.size(); });
+    QObject::connect(&link, &PortSession::linkEvent, [&](const QDateTime &, LinkEvent event, const QString &detail) {
+        if (event != LinkEvent::Lost)
+            return;
+        complain(QStringLiteral("%1: link lost (%2)").arg(printableName(o.port), detail));
         outcome = ctl::LinkLost;
         app.quit();
     });
@@ -379,161 +408,144 @@ int status(QCoreApplication &app, const Options &o)
         complain(QStringLiteral("%1: no valid status frame %2%3")
                      .arg(printableName(o.port),
                           outcome == -1 ? QStringLiteral("before the stop signal")
-                                        : QStringLiteral("within %1 s").arg(secondsText(o.timeoutMs)),
+                                        : QStringLiteral("within %1 s").arg(seconds(o.timeoutMs)),
                           noise ? QStringLiteral(" (%1 bytes of noise)").arg(noise) : QString()));
         return ctl::NoLaser;
     }
-    return out.finish() ? outcome : int(ctl::Failed);
+    if (!out.failure.isEmpty()) {
+        complain(QStringLiteral("stdout: writing failed (%1)").arg(out.failure));
+        return ctl::Failed;
+    }
+    return outcome;
 }
 
 int monitor(QCoreApplication &app, const Options &o)
 {
-    PortLink link(o.port);
-    ctl::OpenFailure failure{ctl::Ok, QString()};
-    if (!link.open(QIODevice::ReadOnly, failure))
+    PortSession link;
+    laser::OpenFailure failure;
+    if (!link.open(o.port, QIODevice::ReadOnly, &failure))
         return portError(o.port, failure);
-    std::FILE *file = stdout;
-    if (!o.output.isEmpty()) {
-        file = std::fopen(QFile::encodeName(o.output).constData(), "w");
-        if (!file) {
-            complain(QStringLiteral("%1: cannot write (%2)").arg(o.output, QString::fromLocal8Bit(std::strerror(errno))));
-            return ctl::Failed;
-        }
-    }
-    Out out(file);
+    link.setReconnect(o.reconnect);
     const QString port = printableName(o.port);
-    if (o.format == Format::Csv) {
-        const QString program = QStringLiteral("laserctl %1").arg(QStringLiteral(LASERCTL_VERSION));
-        for (const QString &line : laser::csv::header(program, o.variant.name, o.port, QDateTime::currentDateTimeUtc()))
-            out.line(line);
+    const QString target = o.output.isEmpty() ? QStringLiteral("stdout") : o.output;
+    QStringList header;
+    if (o.format == Format::Csv)
+        header = laser::csv::header(QStringLiteral("laserctl %1").arg(QStringLiteral(LASERCTL_VERSION)),
+                                    QLatin1String(o.variant->name), o.port, QDateTime::currentDateTimeUtc());
+    Out out;
+    const QString refused = out.open(o.output, header);
+    if (!refused.isEmpty()) {
+        complain(QStringLiteral("%1: cannot write (%2)").arg(target, refused));
+        return ctl::Failed;
     }
-    auto event = [&](LinkEvent kind, const QString &detail) {
-        switch (o.format) {
-        case Format::Text: out.line(ctl::eventText(ctl::now(), kind, detail)); break;
-        case Format::Json: out.line(ctl::jsonLine(ctl::eventJson(ctl::now(), kind, detail))); break;
-        case Format::Csv: out.line(laser::csv::eventRow(QDateTime::currentDateTimeUtc(), kind, detail)); break;
-        }
-    };
-
     int outcome = -1;
-    QElapsedTimer clock;
-    clock.start();
-    laser::StaleRule rule;
-    rule.start(clock.elapsed());
-    bool stale = false;
-    // Wakes when the silence would pass the limit, not on every frame.
-    QTimer staleCheck;
-    staleCheck.setSingleShot(true);
-    auto arm = [&] { staleCheck.start(int(std::max<qint64>(0, rule.limitMs() - rule.ageMs(clock.elapsed())) + 1)); };
-    QObject::connect(&staleCheck, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        if (!rule.isStale(now))
-            return arm();
-        stale = true;
-        event(LinkEvent::Stale, QStringLiteral("no status frame for %1 s").arg(secondsText(rule.ageMs(now))));
+    // The first failed write ends the run at once, with that write's reason.
+    QObject::connect(&out.recorder, &laser::Recorder::failed, [&](const QString &reason) {
+        if (outcome == ctl::Failed)
+            return;
+        complain(QStringLiteral("%1: writing failed (%2)").arg(target, reason));
+        outcome = ctl::Failed;
+        app.quit();
     });
-    QObject::connect(&link, &PortLink::frame, [&](const laser::Reading &r) {
-        const qint64 now = clock.elapsed();
-        if (stale) {
-            stale = false;
-            event(LinkEvent::Recovered, QStringLiteral("status frames again after %1 s").arg(secondsText(rule.ageMs(now))));
-        }
-        rule.frame(now);
+    auto write = [&](const QString &line) {
+        if (outcome != ctl::Failed)
+            out.line(line);
+    };
+    QObject::connect(&link, &PortSession::statusDecoded, [&](const QDateTime &when, const laser::Reading &r) {
         switch (o.format) {
-        case Format::Text: out.line(ctl::statusText(ctl::now(), r)); break;
-        case Format::Json: out.line(ctl::jsonLine(ctl::statusJson(ctl::now(), r))); break;
-        case Format::Csv: out.line(laser::csv::statusRow(QDateTime::currentDateTimeUtc(), r)); break;
+        case Format::Text: write(ctl::statusText(laser::csv::isoTime(when), r)); break;
+        case Format::Json: write(ctl::jsonLine(ctl::statusJson(laser::csv::isoTime(when), r))); break;
+        case Format::Csv: write(laser::csv::statusRow(when, r)); break;
         }
-        if (!staleCheck.isActive())
-            arm();
     });
-
-    QTimer retry;
-    retry.setInterval(kReconnectIntervalMs);
-    QObject::connect(&link, &PortLink::lost, [&](const QString &reason) {
-        staleCheck.stop();
-        stale = false;
-        event(LinkEvent::Lost, QStringLiteral("%1: %2").arg(port, reason));
+    QObject::connect(&link, &PortSession::linkEvent, [&](const QDateTime &when, LinkEvent kind, const QString &detail) {
+        const QString shown = printableName(detail);
+        switch (o.format) {
+        case Format::Text: write(ctl::eventText(laser::csv::isoTime(when), kind, shown)); break;
+        case Format::Json: write(ctl::jsonLine(ctl::eventJson(laser::csv::isoTime(when), kind, shown))); break;
+        case Format::Csv: write(laser::csv::eventRow(when, kind, shown)); break;
+        }
+        if (kind != LinkEvent::Lost)
+            return;
         if (!o.reconnect) {
-            complain(QStringLiteral("%1: link lost (%2)").arg(port, reason));
+            complain(QStringLiteral("%1: link lost (%2)").arg(port, shown));
             outcome = ctl::LinkLost;
             app.quit();
             return;
         }
-        complain(QStringLiteral("%1: link lost (%2); waiting for the port to come back").arg(port, reason));
-        retry.start();
-    });
-    QObject::connect(&retry, &QTimer::timeout, [&] {
-        ctl::OpenFailure ignored{ctl::Ok, QString()};
-        if (!link.open(QIODevice::ReadOnly, ignored))
-            return;
-        retry.stop();
-        event(LinkEvent::Open, QStringLiteral("%1: reopened").arg(port));
-        rule.start(clock.elapsed());
-        arm();
+        complain(QStringLiteral("%1: link lost (%2); waiting for the port to come back").arg(port, shown));
     });
     if (o.durationMs > 0)
         QTimer::singleShot(int(o.durationMs), &app, [&] {
-            outcome = ctl::Ok;
+            if (outcome == -1)
+                outcome = ctl::Ok;
             app.quit();
         });
-    arm();
-    app.exec();   // ends with the duration, a stop signal or a lost link
+    app.exec();   // ends with the duration, a stop signal, a lost link or a failed write
+    link.blockSignals(true);
     link.close();
-    if (!out.finish()) {
-        complain(QStringLiteral("%1: writing failed (%2)")
-                     .arg(o.output.isEmpty() ? QStringLiteral("stdout") : o.output,
-                          QString::fromLocal8Bit(std::strerror(errno))));
-        return ctl::Failed;
-    }
+    out.recorder.stop();
     return outcome == -1 ? int(ctl::Ok) : outcome;
 }
 
 int set(QCoreApplication &app, const Options &o)
 {
     ctl::Command command;
-    const QString error = ctl::buildCommand(o.set, o.variant, command);
+    const QString error = ctl::buildCommand(o.set, *o.variant, command);
     if (!error.isEmpty()) {
         complain(error);
         return ctl::Usage;
     }
     const QByteArray frame = ctl::commandFrame(command);
-    Out out(stdout);
+    Out out;
+    out.open(QString());
     for (const QString &note : command.truncations)
         out.line(QStringLiteral("note: ") + note);
     const laser::Setpoints &s = command.effective;
     const QString values = QStringLiteral("current %1 A  pulse %2 ns  frequency %3 kHz  trigger %4  (%5)")
-                               .arg(QString::number(s.currentA, 'f', 2), QString::number(s.pulseNs, 'f', 2))
+                               .arg(laser::words::twoDecimals(s.currentA), laser::words::twoDecimals(s.pulseNs))
                                .arg(s.freqKHz)
-                               .arg(s.externalTrigger ? QStringLiteral("external") : QStringLiteral("internal"),
-                                    o.variant.name);
+                               .arg(laser::words::trigger(s.externalTrigger), QLatin1String(o.variant->name));
+    auto finish = [&](int code) {
+        if (out.failure.isEmpty())
+            return code;
+        complain(QStringLiteral("stdout: writing failed (%1)").arg(out.failure));
+        return int(ctl::Failed);
+    };
     if (o.dryRun) {
-        out.line(QStringLiteral("frame (dry run, not sent): ") + ctl::hex(frame));
+        out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(frame));
         out.line(values);
-        return out.finish() ? int(ctl::Ok) : int(ctl::Failed);
+        return finish(ctl::Ok);
     }
 
-    PortLink link(o.port);
-    ctl::OpenFailure failure{ctl::Ok, QString()};
-    if (!link.open(QIODevice::ReadWrite, failure))
+    PortSession link;
+    link.setKHzPerStep(o.variant->kHzPerStep);
+    laser::OpenFailure failure;
+    if (!link.open(o.port, QIODevice::ReadWrite, &failure))
         return portError(o.port, failure);
     const QString port = printableName(o.port);
-    const QString writeError = link.writeAll(frame, kWriteTimeoutMs);
-    if (!writeError.isEmpty()) {
-        complain(QStringLiteral("%1: %2").arg(port, writeError));
+    // Sent means on the line: a frame still queued when we give up was not.
+    if (link.send(ctl::toCommand(command)) != PortSession::Sent::Ok || !link.drain(kWriteTimeoutMs)) {
+        const int waiting = link.waitingCommands();
+        const QString reason = waiting > 0
+            ? QStringLiteral("the command was not delivered: the port took nothing for %1 s").arg(seconds(kWriteTimeoutMs))
+            : QStringLiteral("writing failed (%1)").arg(link.port()->errorString());
+        link.blockSignals(true);
+        link.close();
+        complain(QStringLiteral("%1: %2; 1 command not sent").arg(port, reason));
         return ctl::Failed;
     }
-    out.line(QStringLiteral("sent to %1: %2").arg(port, ctl::hex(frame)));
+    out.line(QStringLiteral("sent to %1: %2").arg(port, laser::words::hex(frame)));
     out.line(values);
     if (!o.verify)
-        return out.finish() ? int(ctl::Ok) : int(ctl::Failed);
+        return finish(ctl::Ok);
 
     // The laser needs time to ramp its pump; take the first frame that
     // agrees, or judge the last one when the time is up.
     bool any = false, agreed = false;
     QString lost;
     laser::Reading last;
-    QObject::connect(&link, &PortLink::frame, [&](const laser::Reading &r) {
+    QObject::connect(&link, &PortSession::statusDecoded, [&](const QDateTime &, const laser::Reading &r) {
         if (agreed)
             return;
         any = true;
@@ -544,28 +556,28 @@ int set(QCoreApplication &app, const Options &o)
             app.quit();
         }
     });
-    QObject::connect(&link, &PortLink::lost, [&](const QString &reason) {
-        lost = reason;
+    QObject::connect(&link, &PortSession::linkEvent, [&](const QDateTime &, LinkEvent event, const QString &detail) {
+        if (event != LinkEvent::Lost)
+            return;
+        lost = detail;
         app.quit();
     });
     QTimer::singleShot(int(o.timeoutMs), &app, &QCoreApplication::quit);
     app.exec();
+    link.blockSignals(true);
     link.close();
     if (!lost.isEmpty()) {
         complain(QStringLiteral("%1: link lost while verifying (%2)").arg(port, lost));
         return ctl::LinkLost;
     }
     if (!any) {
-        complain(QStringLiteral("%1: no status frame within %2 s to verify against").arg(port, secondsText(o.timeoutMs)));
+        complain(QStringLiteral("%1: no status frame within %2 s to verify against").arg(port, seconds(o.timeoutMs)));
         return ctl::NoLaser;
     }
     for (const QString &line : ctl::verdictLines(s, last, ctl::judge(s, last, o.toleranceA), o.toleranceA))
         out.line(line);
-    if (!out.finish())
-        return ctl::Failed;
-    return agreed ? int(ctl::Ok) : int(ctl::VerifyMismatch);
+    return finish(agreed ? int(ctl::Ok) : int(ctl::VerifyMismatch));
 }
-
 } // namespace
 
 int main(int argc, char **argv)

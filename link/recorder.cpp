@@ -1,5 +1,7 @@
 #include "recorder.h"
 
+#include "recordfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -36,19 +38,37 @@ bool Recorder::start(const QString &path, const QStringList &firstLines, QString
     if (isRecording())
         stop();
     file.setFileName(path);
-    // Unbuffered: each write goes to the system at once, and its error with it.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    target = path;
+    if (!platform::openRecordingFile(file, error))
+        return false;
+    if (!writeFirst(firstLines, error))
+        return false;
+    watch->start();
+    return true;
+}
+
+bool Recorder::startOn(int fd, const QStringList &firstLines, QString *error)
+{
+    if (isRecording())
+        stop();
+    file.setFileName(QString());
+    target.clear();
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
         if (error)
             *error = file.errorString();
         return false;
     }
+    return writeFirst(firstLines, error);
+}
+
+bool Recorder::writeFirst(const QStringList &firstLines, QString *error)
+{
     for (const QString &line : firstLines) {
         if (!writeLine(line, error)) {
             file.close();
             return false;
         }
     }
-    watch->start();
     return true;
 }
 
@@ -91,7 +111,8 @@ bool Recorder::writeLine(const QString &line, QString *error)
     if (error)
         *error = file.errorString();
     // Leave whole rows only, so the file still reads as CSV.
-    file.resize(before);
+    if (done > 0)
+        file.resize(before);
     return false;
 }
 
@@ -103,7 +124,7 @@ bool Recorder::stillInFolder(QString *error) const
     if (::fstat(file.handle(), &st) == 0 && st.st_nlink > 0)
         return true;
 #else
-    if (QFileInfo::exists(file.fileName()))
+    if (QFileInfo::exists(target))
         return true;
 #endif
     if (error)

@@ -1,0 +1,332 @@
+#include "portsession.h"
+
+#include "commandframe.h"
+#include "portguard.h"
+#include "serialerror.h"
+#include "words.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace laser {
+
+namespace {
+// Reads closer together than this mean a fast laser (the line carries a frame
+// every 1.13 ms at most); the usual few frames a second are taken one by one.
+constexpr qint64 kDenseGapMs = 3;
+// How long reads are gathered at such rates: 20 ms is 18 frames at the most.
+constexpr int kGatherMs = 20;
+
+// QSerialPort's own rule: a name that is not a path is a device in /dev.
+QString pathOf(const QString &name)
+{
+    const bool isPath = name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./"))
+        || name.startsWith(QLatin1String("../"));
+    return isPath ? name : QStringLiteral("/dev/") + name;
+}
+
+// Past what a path or one of its names may hold on common systems; Qt words
+// the failed open as a refusal.
+bool tooLong(const QString &path)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    if (bytes.size() >= 4096)
+        return true;
+    const auto parts = bytes.split('/');
+    return std::any_of(parts.begin(), parts.end(), [](const QByteArray &p) { return p.size() > 255; });
+}
+
+QDateTime utcNow()
+{
+    return QDateTime::currentDateTimeUtc();
+}
+} // namespace
+
+OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason, bool exists,
+                              bool mayRead, bool mayWrite, bool nameTooLong)
+{
+    if (nameTooLong)
+        return {OpenFailure::Missing, QStringLiteral("missing (the name is too long for a device path)")};
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return {OpenFailure::Missing, QStringLiteral("missing (no such device)")};
+    case QSerialPort::PermissionError:
+        // Qt reports a refused open and a port locked by another program alike.
+        if (!exists || !mayRead || !mayWrite)
+            return {OpenFailure::Permission, QStringLiteral("permission denied (is the user in the group dialout?)")};
+        return {OpenFailure::Busy, QStringLiteral("busy (another program has it open)")};
+    case QSerialPort::OpenError:
+        return {OpenFailure::Busy, QStringLiteral("busy (already open)")};
+    default:
+        return {OpenFailure::Other, QStringLiteral("cannot open (%1)").arg(qtReason)};
+    }
+}
+
+PortSession::PortSession(QObject *parent) : QObject(parent)
+{
+    clock.start();
+    now = [this] { return clock.elapsed(); };
+    gather.setSingleShot(true);
+    staleCheck.setSingleShot(true);
+    retryTimer.setInterval(kReconnectIntervalMs);
+    connect(&gather, &QTimer::timeout, this, &PortSession::gatherDue);
+    connect(&staleCheck, &QTimer::timeout, this, &PortSession::checkStale);
+    connect(&retryTimer, &QTimer::timeout, this, &PortSession::retry);
+    connect(&serial, &QSerialPort::readyRead, this, [this] {
+        if (!outsideReader)
+            readAvailable();
+    });
+    connect(&serial, &QSerialPort::errorOccurred, this, &PortSession::onError);
+}
+
+PortSession::~PortSession()
+{
+    // Closing in the destructor must not reach the loss handler.
+    disconnect(&serial, nullptr, this, nullptr);
+}
+
+bool PortSession::open(const QString &portName, QIODevice::OpenMode openMode, OpenFailure *failure)
+{
+    if (isOpen())
+        shut();
+    retryTimer.stop();
+    name = portName;
+    mode = openMode;
+    if (!openPort(failure))
+        return false;
+    emitEvent(LinkEvent::Open, name);
+    return true;
+}
+
+bool PortSession::openPort(OpenFailure *failure)
+{
+    OpenFailure ignored;
+    OpenFailure &f = failure ? *failure : ignored;
+    // Terminals of the user's own and names with control characters are
+    // refused before Qt makes a lock file for them.
+    const QString path = pathOf(name);
+    serial.setPortName(name);
+    if (tooLong(path)) {
+        f = classifyOpenError(QSerialPort::NoError, QString(), false, false, false, true);
+        return false;
+    }
+    QString refusal = platform::portRefusal(name);
+    if (!refusal.isEmpty()) {
+        f = {OpenFailure::Refused, refusal};
+        return false;
+    }
+    if (!serial.open(mode)) {
+        const QFileInfo info(path);
+        f = classifyOpenError(serial.error(), serial.errorString(), info.exists(), info.isReadable(),
+                              !(mode & QIODevice::WriteOnly) || info.isWritable());
+        serial.clearError();
+        return false;
+    }
+    // The name may have led elsewhere by the time of the open; what counts is
+    // the device the handle reached.
+    refusal = platform::handleRefusal(serial.handle());
+    if (!refusal.isEmpty()) {
+        shut();
+        f = {OpenFailure::Refused, refusal};
+        return false;
+    }
+    serial.setBaudRate(QSerialPort::Baud115200);
+    serial.setDataBits(QSerialPort::Data8);
+    serial.setParity(QSerialPort::NoParity);
+    serial.setStopBits(QSerialPort::OneStop);
+    frames.clear();
+    // Nothing from an earlier connection may count as this one's.
+    rule.start(now());
+    stale = false;
+    armStaleCheck();
+    f = OpenFailure();
+    return true;
+}
+
+void PortSession::shut()
+{
+    gather.stop();
+    staleCheck.stop();
+    holding = false;
+    serial.setReadBufferSize(0);
+    sinceRead.invalidate();
+    serial.close();
+    serial.clearError();
+    frames.clear();
+}
+
+int PortSession::close()
+{
+    retryTimer.stop();
+    if (!isOpen())
+        return 0;
+    drain(kDrainLimitMs);
+    const int dropped = waitingCommands();
+    shut();
+    if (dropped > 0)
+        emitEvent(LinkEvent::Dropped, QStringLiteral("%1 commands not delivered").arg(dropped));
+    emitEvent(LinkEvent::Close, name);
+    return dropped;
+}
+
+bool PortSession::drain(int ms)
+{
+    // Qt writes on a later pass of the event loop, and closing drops what is
+    // still queued.
+    const QDeadlineTimer deadline(ms);
+    while (isOpen() && serial.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!serial.waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
+            break;
+    }
+    return waitingCommands() == 0;
+}
+
+int PortSession::waitingCommands() const
+{
+    const qint64 bytes = serial.isOpen() ? serial.bytesToWrite() : 0;
+    return int((bytes + kFrameSize - 1) / kFrameSize);
+}
+
+void PortSession::readAvailable()
+{
+    if (!isOpen())
+        return;
+    if (holding) {
+        // Qt's read buffer, limited to one byte, is full: the port's
+        // notifier is off and the driver keeps the rest until gatherDue.
+        if (!gather.isActive())
+            gather.start(kGatherMs);
+        return;
+    }
+    take(serial.readAll());
+    if (sinceRead.isValid() && sinceRead.restart() < kDenseGapMs) {
+        holding = true;
+        serial.setReadBufferSize(1);
+    } else if (!sinceRead.isValid()) {
+        sinceRead.start();
+    }
+}
+
+void PortSession::gatherDue()
+{
+    holding = false;
+    // Unlimited again: Qt turns its notifier back on and reads everything the
+    // driver gathered, in one readyRead that counts as a close one.
+    serial.setReadBufferSize(0);
+    sinceRead.start();
+    if (isOpen())
+        take(serial.readAll());
+}
+
+void PortSession::take(const QByteArray &bytes)
+{
+    const auto pieces = frames.receive(bytes);
+    for (const auto &piece : pieces) {
+        if (outsideReader) {
+            if (!piece.skipped.isEmpty())
+                emit skippedReady(piece.skipped);
+            if (!piece.payload.isEmpty())
+                emit payloadReady(piece.payload);
+            continue;
+        }
+        if (!piece.skipped.isEmpty())
+            takeSkipped(piece.skipped);
+        if (!piece.payload.isEmpty())
+            takePayload(piece.payload);
+    }
+}
+
+void PortSession::takeSkipped(const QByteArray &bytes)
+{
+    if (isOpen())
+        emit bytesSkipped(utcNow(), bytes);
+}
+
+void PortSession::takePayload(const QByteArray &payload)
+{
+    // A payload still queued when the port closed belongs to no connection.
+    Reading reading;
+    if (!isOpen() || !readingFromPayload(payload, reading))
+        return;
+    const qint64 t = now();
+    const QDateTime when = utcNow();
+    if (stale) {
+        stale = false;
+        emitEvent(LinkEvent::Recovered, QStringLiteral("status again after %1 s").arg(words::seconds(rule.ageMs(t))));
+    }
+    rule.frame(t);
+    last = reading;
+    emit frameReceived(when, payload);
+    emit statusDecoded(when, reading);
+    if (!staleCheck.isActive())
+        armStaleCheck();
+}
+
+void PortSession::armStaleCheck()
+{
+    // Wakes when the silence would pass the limit, not on every frame.
+    staleCheck.start(int(std::max<qint64>(0, rule.limitMs() - rule.ageMs(now())) + 1));
+}
+
+void PortSession::checkStale()
+{
+    if (!isOpen() || stale)
+        return;
+    const qint64 t = now();
+    if (!rule.isStale(t)) {
+        if (!staleCheck.isActive())
+            armStaleCheck();
+        return;
+    }
+    stale = true;
+    staleCheck.stop();
+    emitEvent(LinkEvent::Stale, QStringLiteral("no status for %1 s").arg(words::seconds(rule.ageMs(t))));
+}
+
+PortSession::Sent PortSession::send(const Command &c)
+{
+    if (!isOpen() || !(mode & QIODevice::WriteOnly))
+        return Sent::NotOpen;
+    if (serial.bytesToWrite() > kBacklogLimitBytes)
+        return Sent::Backlog;
+    const QByteArray frame =
+        encodeCommandFrame(c.externalTrigger, c.currentSteps, c.temperatureByte, c.pulseSteps, c.freqSteps);
+    if (serial.write(frame) != frame.size())
+        return Sent::Failed;
+    emit commandSent(utcNow(), frame,
+                     setpointsFromSteps(c.externalTrigger, c.currentSteps, c.pulseSteps, c.freqSteps, kHzPerStep,
+                                        c.temperatureByte));
+    return Sent::Ok;
+}
+
+void PortSession::onError(QSerialPort::SerialPortError error)
+{
+    // Errors of a failed open are reported by open(); these come while open.
+    // A pulled cable shows up only as a port error; Qt keeps reporting it and
+    // accepting writes until the port is closed.
+    if (!serial.isOpen() || !endsLink(error))
+        return;
+    const QString reason = QStringLiteral("the port went away (%1)").arg(serial.errorString());
+    shut();
+    emitEvent(LinkEvent::Lost, reason);
+    if (reconnect)
+        retryTimer.start();
+}
+
+void PortSession::retry()
+{
+    if (isOpen() || !openPort(nullptr))
+        return;
+    retryTimer.stop();
+    emitEvent(LinkEvent::Open, name);
+}
+
+void PortSession::emitEvent(LinkEvent event, const QString &detail)
+{
+    emit linkEvent(utcNow(), event, detail);
+}
+
+} // namespace laser

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "reading.h"
+#include "stalerule.h"
+#include "statusframe.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <functional>
+
+namespace laser {
+
+// Why a port did not open, in the terms both front ends report.
+struct OpenFailure {
+    enum Kind { None, Refused, Missing, Permission, Busy, Other };
+    Kind kind = None;
+    QString reason;
+};
+
+// What Qt's open error means. `exists`, `mayRead`, `mayWrite`: what the file
+// system says of the port's path; `nameTooLong`: the path is past the system's
+// limit, which Qt reports as a refused open.
+OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason, bool exists,
+                              bool mayRead, bool mayWrite, bool nameTooLong = false);
+
+// What one command frame carries, in whole steps.
+struct Command {
+    bool externalTrigger = false;
+    int currentSteps = 0;
+    int temperatureByte = 0;
+    int pulseSteps = 0;
+    int freqSteps = 0;
+};
+
+// One serial port to the laser, as the panel and laserctl both use it: the
+// open at 115200 8N1 with the refusal made on the opened handle, reception
+// (reassembly, then one decode into a Reading), the stale rule and the link
+// events, the write backlog and the bounded drain at close, loss, and waiting
+// for a lost port to come back. No Widgets.
+class PortSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // At 115200 baud a frame takes about 1.1 ms: ten frames still waiting mean
+    // the far end takes nothing, and queueing more would hide it.
+    static constexpr qint64 kBacklogLimitBytes = 10 * 13;
+    // How long Close gives queued commands to reach the line.
+    static constexpr int kDrainLimitMs = 500;
+    static constexpr int kReconnectIntervalMs = 500;
+
+    explicit PortSession(QObject *parent = nullptr);
+    ~PortSession() override;
+
+    // A monotonic clock in ms; the tests move their own.
+    void setClock(std::function<qint64()> clock) { now = std::move(clock); }
+    // The step of the frequency byte, for the setpoints a command reports.
+    void setKHzPerStep(int kHz) { kHzPerStep = kHz; }
+    // By default the session reads its port itself. With an outside reader
+    // (the panel's serialThread) it only reassembles when readAvailable() is
+    // called, hands out payloadReady()/skippedReady(), and decodes what comes
+    // back through takePayload()/takeSkipped().
+    void setOutsideReader(bool outside) { outsideReader = outside; }
+
+    // Opens at 115200 8N1. A port refused by name or, once open, by the
+    // device its handle leads to is closed again before any byte is written.
+    bool open(const QString &name, QIODevice::OpenMode mode, OpenFailure *failure);
+    // Gives queued commands up to kDrainLimitMs, closes, and returns how many
+    // never left; reports them (Dropped) and the close (Close).
+    int close();
+    // Waits up to `ms` for queued commands to reach the line; false when some
+    // still wait.
+    bool drain(int ms);
+    bool isOpen() const { return serial.isOpen(); }
+    QString portName() const { return name; }
+    QSerialPort *port() { return &serial; }
+    // After a loss, try to open the port again every kReconnectIntervalMs.
+    void setReconnect(bool on) { reconnect = on; }
+
+    // Reads what the port holds and reassembles it.
+    void readAvailable();
+    void takePayload(const QByteArray &payload);
+    void takeSkipped(const QByteArray &bytes);
+
+    enum class Sent { Ok, NotOpen, Backlog, Failed };
+    Sent send(const Command &command);
+    // Commands written to the port object but not yet to the line.
+    int waitingCommands() const;
+
+    bool hasFrame() const { return rule.hasFrame(); }
+    const Reading &lastReading() const { return last; }
+    qint64 ageMs() const { return rule.ageMs(now()); }
+    bool isStale() const { return isOpen() && rule.isStale(now()); }
+    // Reports a change to stale now rather than at the next check; the
+    // display calls it at each refresh so that both agree.
+    void checkStale();
+
+signals:
+    // Outside-reader mode only.
+    void payloadReady(const QByteArray &payload);
+    void skippedReady(const QByteArray &bytes);
+
+    // Times are UTC.
+    void frameReceived(const QDateTime &when, const QByteArray &payload);
+    void statusDecoded(const QDateTime &when, const laser::Reading &reading);
+    void bytesSkipped(const QDateTime &when, const QByteArray &bytes);
+    void commandSent(const QDateTime &when, const QByteArray &frame, const laser::Setpoints &setpoints);
+    // detail: the port for Open, the age for Stale and Recovered, the reason
+    // for Lost, the count for Dropped.
+    void linkEvent(const QDateTime &when, laser::LinkEvent event, const QString &detail);
+
+private:
+    bool openPort(OpenFailure *failure);
+    void shut();
+    void take(const QByteArray &bytes);
+    void gatherDue();
+    void onError(QSerialPort::SerialPortError error);
+    void armStaleCheck();
+    void retry();
+    void emitEvent(LinkEvent event, const QString &detail = QString());
+
+    QString name;
+    QIODevice::OpenMode mode = QIODevice::ReadWrite;
+    QSerialPort serial;
+    StatusFrameReassembler frames;
+    QElapsedTimer clock;
+    std::function<qint64()> now;
+    int kHzPerStep = 0;
+    bool outsideReader = false;
+    bool reconnect = false;
+    StaleRule rule;
+    Reading last;
+    bool stale = false;
+    QTimer staleCheck;
+    QTimer retryTimer;
+    // While frames come close together, reads are gathered for a while: the
+    // driver holds the bytes and one wake-up takes them all.
+    QElapsedTimer sinceRead;
+    QTimer gather;
+    bool holding = false;
+};
+
+} // namespace laser
