@@ -98,6 +98,8 @@ private slots:
         QTest::newRow("current NaN") << QStringList{"set", "--current", "nan"} << none << 2 << noFrame << QStringList{"is not a number"};
         QTest::newRow("unknown command") << QStringList{"fire"} << none << 2 << noFrame << QStringList{"unknown command 'fire'"};
         QTest::newRow("csv and json") << QStringList{"monitor", "--csv", "--json"} << none << 2 << noFrame << QStringList{"choose one"};
+        QTest::newRow("value given twice") << QStringList{"set", "--current", "1", "--current", "2"} << none << 2 << noFrame << QStringList{"--current given more than once"};
+        QTest::newRow("port given twice") << QStringList{"status", "-p", "/dev/ttyS0"} << none << 2 << noFrame << QStringList{"--port given more than once"};
 
         QTest::newRow("status: noise, then a split frame") << QStringList{"status", "--json"} << kNoise + kFrame << 0 << noFrame
             << QStringList{"\"current_A\":2.35,", "\"temperature_C\":20,", "\"trigger\":\"external\"", "\"tec\":\"locked\""};
@@ -154,6 +156,7 @@ private slots:
         }
         QTest::newRow("status: regular file") << "status" << QString(LASERCTL_PATH) << 7 << "not a character device";
         QTest::newRow("status: denied") << "status" << "denied" << 5 << "permission denied";
+        QTest::newRow("set: name too long") << "set" << "/dev/" + QString(300, 'x') << 4 << "the name is too long";
     }
 
     void portErrors()
@@ -262,6 +265,41 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim.has("sent: "), 5000);
         QVERIFY(sim.number("sent: ") >= 1500);
         QCOMPARE(ctl.lines.filter("\"kind\":\"status\"").size(), int(sim.number("sent: ")));
+    }
+
+    // An output that cannot take the lines ends the run at once with exit 1 and
+    // the real reason, and leaves whole lines only.
+    void outputFailures_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("device") << "/dev/full" << "/dev/full: cannot write (not a regular file (a device))";
+        QTest::newRow("FIFO without reader") << "fifo" << "cannot write (not a regular file (a FIFO))";
+        QTest::newRow("file size limit") << "limit" << "writing failed (File too large)";
+    }
+    void outputFailures()
+    {
+        QFETCH(QString, output);
+        QFETCH(QString, reason);
+        Pty pty;
+        const QString path = output.startsWith('/') ? output : dir.filePath(QTest::currentDataTag());
+        if (output == "fifo")
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        // ulimit -f counts blocks of 1 KiB: the file stops at 2 KiB.
+        Ctl ctl({"-c", "ulimit -f 2; exec \"$0\" \"$@\"", LASERCTL_PATH, "monitor", "--csv", "-p", pty.slaveName(), "--output", path}, "bash");
+        QTimer feeder;
+        QObject::connect(&feeder, &QTimer::timeout, [&] { pty.write(kFrame + kFrame); });
+        feeder.start(5);
+        QCOMPARE(ctl.finish(), 1);
+        QVERIFY2(ctl.err.contains(reason), qPrintable(ctl.err));
+        if (output != "limit")
+            return;
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.size() > 1500 && bytes.endsWith('\n'));
+        for (const QString &line : QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts).mid(5))
+            QCOMPARE(line.count(','), 11);
     }
 
     // The panel's recording format, and the file complete after a stop signal.

@@ -1,0 +1,163 @@
+// The port session on real pseudo-terminals: what it refuses, what it reports
+// when commands cannot leave, and the recorder's refusals and failures.
+#include "portsession.h"
+#include "ptypair.h"
+#include "recorder.h"
+#include "commandframe.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using laser::LinkEvent;
+using laser::PortSession;
+
+class SessionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qRegisterMetaType<laser::LinkEvent>(); }
+
+    // A name swapped between the check and the open, from the laser's line
+    // to this program's own terminal, never gets a command written to it.
+    void refusalFollowsTheHandle()
+    {
+        Pty own, laser;
+        const int saved = ::dup(0);
+        QVERIFY(saved >= 0);
+        {
+            const int fd = ::open(QFile::encodeName(own.slaveName()).constData(), O_RDWR | O_NOCTTY);
+            QVERIFY(fd >= 0);
+            ::dup2(fd, 0);   // now our standard input: a terminal of our own
+            ::close(fd);
+        }
+        QTemporaryDir dir;
+        const QByteArray link = QFile::encodeName(dir.filePath("link"));
+        const QByteArray spare = QFile::encodeName(dir.filePath("spare"));
+        const QByteArray targets[] = {QFile::encodeName(own.slaveName()), QFile::encodeName(laser.slaveName())};
+        QVERIFY(::symlink(targets[1].constData(), link.constData()) == 0);
+        std::atomic<bool> done{false};
+        std::thread swapper([&] {
+            for (unsigned i = 0; !done; ++i) {
+                ::unlink(spare.constData());
+                if (::symlink(targets[i % 2].constData(), spare.constData()) == 0)
+                    ::rename(spare.constData(), link.constData());
+            }
+        });
+        int opened = 0, refused = 0;
+        PortSession session;
+        for (int i = 0; i < 300; ++i) {
+            laser::OpenFailure failure;
+            if (!session.open(QString::fromLocal8Bit(link), QIODevice::ReadWrite, &failure)) {
+                refused += failure.kind == laser::OpenFailure::Refused;
+                continue;
+            }
+            ++opened;
+            session.send(laser::Command{false, 1, 34, 20, 30});
+            session.close();
+        }
+        done = true;
+        swapper.join();
+        ::dup2(saved, 0);
+        ::close(saved);
+        QVERIFY2(opened > 0 && refused > 0, qPrintable(QStringLiteral("%1 opened, %2 refused").arg(opened).arg(refused)));
+        QCOMPARE(own.readAvailable(), QByteArray());
+        QCOMPARE(laser.readAvailable().size(), opened * laser::kFrameSize);
+    }
+
+    // The far end takes nothing: what Close cannot deliver is counted, reported
+    // once, and is exactly what the far end never got.
+    void undeliveredCommandsAtClose()
+    {
+        Pty pty;
+        PortSession session;
+        QSignalSpy sent(&session, &PortSession::commandSent);
+        QSignalSpy events(&session, &PortSession::linkEvent);
+        QVERIFY(session.open(pty.slaveName(), QIODevice::ReadWrite, nullptr));
+        // Until the line's buffers are full and the backlog limit refuses more.
+        PortSession::Sent result = PortSession::Sent::Ok;
+        for (QDeadlineTimer deadline(20000); result == PortSession::Sent::Ok && !deadline.hasExpired();) {
+            result = session.send(laser::Command{false, 1, 34, 20, 30});
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(result, PortSession::Sent::Backlog);
+        const int waiting = session.waitingCommands();
+        QVERIFY(waiting > 0);
+        const int dropped = session.close();
+        QCOMPARE(dropped, waiting);
+        QCOMPARE(events.at(events.size() - 2).at(1).value<LinkEvent>(), LinkEvent::Dropped);
+        QCOMPARE(events.at(events.size() - 2).at(2).toString(), QStringLiteral("%1 commands not delivered").arg(dropped));
+        QCOMPARE(events.last().at(1).value<LinkEvent>(), LinkEvent::Close);
+        QByteArray received;
+        for (QByteArray more; !(more = pty.readAvailable(100)).isEmpty();)
+            received += more;
+        QCOMPARE(received.size() / laser::kFrameSize, sent.size() - dropped);
+    }
+
+    // A target that is not a regular file is refused before anything waits on
+    // it; a write that fails ends the recording with its own reason and leaves
+    // whole lines only.
+    void recorderTargets_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("device") << "/dev/full" << "not a regular file (a device)";
+        QTest::newRow("FIFO without reader") << "fifo" << "not a regular file (a FIFO)";
+        QTest::newRow("folder") << "." << "not a regular file (a folder)";
+        QTest::newRow("file size limit") << "limit" << "File too large";
+        QTest::newRow("folder removed") << "sub/removed" << "文件已被删除";
+    }
+    void recorderTargets()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        const QString path = target.startsWith('/') ? target : dir.filePath(target);
+        if (target == "fifo")
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        laser::Recorder recorder;
+        QSignalSpy failed(&recorder, &laser::Recorder::failed);
+        QString error;
+        const bool started = recorder.start(path, {"# header"}, &error);
+        if (!started) {
+            QCOMPARE(error, reason);
+            return;
+        }
+        const QString row = QStringLiteral("2026-12-07T14:03:21.200+01:00,status,1.50,25,internal,normal,locked,,,,,");
+        if (target == "limit") {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            rlimit small{rlim_t(1000), old.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &small);
+            for (int i = 0; i < 100 && failed.isEmpty(); ++i)
+                recorder.write(row);
+            setrlimit(RLIMIT_FSIZE, &old);
+        } else {
+            QVERIFY(QDir(dir.filePath("sub")).removeRecursively());
+            recorder.write(row);
+            QVERIFY(failed.wait(3000));
+        }
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().first().toString(), reason);
+        QVERIFY(!recorder.isRecording());
+        if (target == "limit") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray all = file.readAll();
+            QVERIFY(all.endsWith('\n'));
+            QCOMPARE(all.count('\n'), 1 + (1000 - 9) / (row.size() + 1));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(SessionTest)
+#include "tst_session.moc"
