@@ -43,6 +43,21 @@ constexpr bool isTitle(const char *title, const char *source, const char *varian
 static_assert(isTitle(variant::kTitle, kTitleSource, variant::kName),
               "kTitleSource must match LASERPANEL_TITLE_SOURCE in CMakeLists.txt");
 
+// The frequency field's steps per unit: it reads whole kHz, variant::kFreqStepKHz a step.
+constexpr double kWholeKHz = 0.0;
+
+setpoint::Typed readSetpoint(const QString &text, double stepsPerUnit, const QScrollBar &scroll)
+{
+    return stepsPerUnit > 0 ? setpoint::fromDecimalText(text, stepsPerUnit, scroll.minimum(), scroll.maximum())
+                            : setpoint::fromFrequencyText(text, variant::kFreqStepKHz, scroll.minimum(), scroll.maximum());
+}
+
+QString setpointText(int position, double stepsPerUnit)
+{
+    return stepsPerUnit > 0 ? setpoint::decimalText(position, stepsPerUnit)
+                            : setpoint::frequencyText(position, variant::kFreqStepKHz);
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -316,53 +331,50 @@ void MainWindow::followText(QScrollBar *scroll, int position)
     textLeads = false;
 }
 
+template <typename Member>
+void MainWindow::moveSetpoint(const SetpointField &field, Member &member, const QString *text, int position)
+{
+    if (!text) {
+        if (textLeads)
+            return;
+        member = position;
+        field.edit->setText(setpointText(position, field.stepsPerUnit));
+        return;
+    }
+    const setpoint::Typed typed = readSetpoint(*text, field.stepsPerUnit, *field.scroll);
+    member = Member(typed.member);
+    followText(field.scroll, typed.position);
+}
+
 void MainWindow::on_edit_current_in_textChanged(const QString &arg1)
 {
-    const setpoint::Typed typed = setpoint::fromDecimalText(
-        arg1, setpoint::kCurrentStepsPerAmp, ui->scroll_current->minimum(), ui->scroll_current->maximum());
-    currentSetting = typed.member;
-    followText(ui->scroll_current, typed.position);
+    moveSetpoint({ui->edit_current_in, ui->scroll_current, setpoint::kCurrentStepsPerAmp}, currentSetting, &arg1, 0);
 }
 
 void MainWindow::on_scroll_current_valueChanged(int value)
 {
-    if (textLeads)
-        return;
-    currentSetting = value;
-    ui->edit_current_in->setText(setpoint::decimalText(value, setpoint::kCurrentStepsPerAmp));
+    moveSetpoint({ui->edit_current_in, ui->scroll_current, setpoint::kCurrentStepsPerAmp}, currentSetting, nullptr, value);
 }
 
 void MainWindow::on_edit_pw_in_textChanged(const QString &arg1)
 {
-    const setpoint::Typed typed = setpoint::fromDecimalText(
-        arg1, setpoint::kPulseStepsPerNs, ui->scroll_pw->minimum(), ui->scroll_pw->maximum());
-    pwSetting = typed.member;
+    moveSetpoint({ui->edit_pw_in, ui->scroll_pw, setpoint::kPulseStepsPerNs}, pwSetting, &arg1, 0);
     qDebug("%f", pwSetting);
-    followText(ui->scroll_pw, typed.position);
 }
 
 void MainWindow::on_scroll_pw_valueChanged(int value)
 {
-    if (textLeads)
-        return;
-    pwSetting = value;
-    ui->edit_pw_in->setText(setpoint::decimalText(value, setpoint::kPulseStepsPerNs));
+    moveSetpoint({ui->edit_pw_in, ui->scroll_pw, setpoint::kPulseStepsPerNs}, pwSetting, nullptr, value);
 }
 
 void MainWindow::on_edit_ifreq_in_textChanged(const QString &arg1)
 {
-    const setpoint::Typed typed = setpoint::fromFrequencyText(
-        arg1, variant::kFreqStepKHz, ui->scroll_ifreq->minimum(), ui->scroll_ifreq->maximum());
-    ifreqSetting = typed.position;
-    followText(ui->scroll_ifreq, typed.position);
+    moveSetpoint({ui->edit_ifreq_in, ui->scroll_ifreq, kWholeKHz}, ifreqSetting, &arg1, 0);
 }
 
 void MainWindow::on_scroll_ifreq_valueChanged(int value)
 {
-    if (textLeads)
-        return;
-    ifreqSetting = value;
-    ui->edit_ifreq_in->setText(setpoint::frequencyText(value, variant::kFreqStepKHz));
+    moveSetpoint({ui->edit_ifreq_in, ui->scroll_ifreq, kWholeKHz}, ifreqSetting, nullptr, value);
 }
 
 void MainWindow::on_comboBox_button_touchOff_currentIndexChanged(int index)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class Monitor;
+class QLineEdit;
 class QScrollBar;
 class QSerialPort;
 class QTimer;
@@ -81,6 +82,16 @@ private:
     void drainWrites();
     // Moves a scroll bar to a typed setpoint without rewriting the text.
     void followText(QScrollBar *scroll, int position);
+    // A setpoint's field and scroll bar; stepsPerUnit 0 reads whole kHz.
+    struct SetpointField {
+        QLineEdit *edit;
+        QScrollBar *scroll;
+        double stepsPerUnit;
+    };
+    // The field's text changed, or (text null) its scroll bar moved to position:
+    // the member and the other of the two follow.
+    template <typename Member>
+    void moveSetpoint(const SetpointField &field, Member &member, const QString *text, int position);
 
     // The status area's truth: nothing before data, greyed when stale.
     void showNoData();
