@@ -124,6 +124,9 @@ MainWindow::MainWindow(QWidget *parent)
             [this] { on_scroll_pw_valueChanged(ui->scroll_pw->value()); });
     connect(ui->edit_ifreq_in, &QLineEdit::editingFinished, this,
             [this] { on_scroll_ifreq_valueChanged(ui->scroll_ifreq->value()); });
+    // textEdited comes just before textChanged when the operator edits a field.
+    for (QLineEdit *edit : {ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in})
+        connect(edit, &QLineEdit::textEdited, this, [this, edit] { editedField = edit; });
 }
 
 MainWindow::~MainWindow()
@@ -341,9 +344,15 @@ void MainWindow::moveSetpoint(const SetpointField &field, Member &member, const 
         field.edit->setText(setpointText(position, field.stepsPerUnit));
         return;
     }
+    const bool typing = editedField == field.edit;
+    editedField = nullptr;
     const setpoint::Typed typed = readSetpoint(*text, field.stepsPerUnit, *field.scroll);
-    member = Member(typed.member);
+    member = Member(typing ? typed.member : typed.position);
     followText(field.scroll, typed.position);
+    // Text from anywhere else (a restore, an accessibility tool) shows at
+    // once what the next command carries.
+    if (!typing)
+        field.edit->setText(setpointText(typed.position, field.stepsPerUnit));
 }
 
 void MainWindow::on_edit_current_in_textChanged(const QString &arg1)

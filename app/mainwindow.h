@@ -89,7 +89,8 @@ private:
         double stepsPerUnit;
     };
     // The field's text changed, or (text null) its scroll bar moved to position:
-    // the member and the other of the two follow.
+    // the member and the other of the two follow. Only the operator's typing
+    // keeps a text that is not canonical.
     template <typename Member>
     void moveSetpoint(const SetpointField &field, Member &member, const QString *text, int position);
 
@@ -129,6 +130,7 @@ private:
     bool linkStale = false;     // as the record last saw it
     bool shownStale = false;    // as the status area last showed it
     bool textLeads = false;     // a scroll bar follows typed text
+    QLineEdit *editedField = nullptr;   // whose text the operator's own edit is changing
     Monitor *monitor = nullptr;
     uint workerStackSize = 0;   // the platform's default; tests make it impossible
 
