@@ -13,6 +13,7 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <QStyleOptionFrame>
 #include <QThread>
 #include <QTimer>
 
@@ -56,6 +57,25 @@ QString setpointText(int position, double stepsPerUnit)
 {
     return stepsPerUnit > 0 ? setpoint::decimalText(position, stepsPerUnit)
                             : setpoint::frequencyText(position, variant::kFreqStepKHz);
+}
+
+// The width that shows every canonical text of the scroll bar in the field
+// whole: QLineEdit keeps 2 px beside its text and scrolls the text unless
+// a pixel and the cursor fit after it.
+int widthShowingAll(const QLineEdit &edit, const QScrollBar &scroll, double stepsPerUnit)
+{
+    edit.ensurePolished();
+    int widest = 0;
+    for (int position = scroll.minimum(); position <= scroll.maximum(); ++position)
+        widest = qMax(widest, edit.fontMetrics().horizontalAdvance(setpointText(position, stepsPerUnit)));
+    QStyleOptionFrame frame;
+    frame.initFrom(&edit);
+    frame.lineWidth = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, &edit) : 0;
+    frame.state |= QStyle::State_Sunken;
+    const QMargins margins = edit.textMargins();
+    const int cursor = edit.style()->pixelMetric(QStyle::PM_TextCursorWidth, &frame, &edit);
+    const QSize text(widest + 2 * 2 + 1 + cursor + margins.left() + margins.right(), edit.sizeHint().height());
+    return edit.style()->sizeFromContents(QStyle::CT_LineEdit, &frame, text, &edit).width();
 }
 
 } // namespace
@@ -127,6 +147,12 @@ MainWindow::MainWindow(QWidget *parent)
     // textEdited comes just before textChanged when the operator edits a field.
     for (QLineEdit *edit : {ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in})
         connect(edit, &QLineEdit::textEdited, this, [this, edit] { editedField = edit; });
+    // Each value field fits its widest value in the window's font; the form's
+    // share of the row alone showed 15.00 as "5.00".
+    for (const SetpointField &field : {SetpointField{ui->edit_current_in, ui->scroll_current, setpoint::kCurrentStepsPerAmp},
+                                       SetpointField{ui->edit_pw_in, ui->scroll_pw, setpoint::kPulseStepsPerNs},
+                                       SetpointField{ui->edit_ifreq_in, ui->scroll_ifreq, kWholeKHz}})
+        field.edit->setMinimumWidth(widthShowingAll(*field.edit, *field.scroll, field.stepsPerUnit));
 }
 
 MainWindow::~MainWindow()
