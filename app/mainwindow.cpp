@@ -11,6 +11,7 @@
 
 #include <QDebug>
 #include <QSerialPort>
+#include <QStyleOptionFrame>
 #include <QThread>
 #include <QTimer>
 
@@ -35,6 +36,40 @@ constexpr bool isTitle(const char *title, const char *source, const char *varian
 // Without a catalogue the window keeps the form's title (CMake's LASERPANEL_TITLE).
 static_assert(isTitle(variant::kTitle, kTitleSource, variant::kName),
               "kTitleSource must match LASERPANEL_TITLE_SOURCE in CMakeLists.txt");
+
+// The frequency field's steps per unit: it reads whole kHz, variant::kFreqStepKHz a step.
+constexpr double kWholeKHz = 0.0;
+
+setpoint::Typed readSetpoint(const QString &text, double stepsPerUnit, const QScrollBar &scroll)
+{
+    return stepsPerUnit > 0 ? setpoint::fromDecimalText(text, stepsPerUnit, scroll.minimum(), scroll.maximum())
+                            : setpoint::fromFrequencyText(text, variant::kFreqStepKHz, scroll.minimum(), scroll.maximum());
+}
+
+QString setpointText(int position, double stepsPerUnit)
+{
+    return stepsPerUnit > 0 ? setpoint::decimalText(position, stepsPerUnit)
+                            : setpoint::frequencyText(position, variant::kFreqStepKHz);
+}
+
+// The width that shows every canonical text of the scroll bar in the field
+// whole: QLineEdit keeps 2 px beside its text and scrolls the text unless
+// a pixel and the cursor fit after it.
+int widthShowingAll(const QLineEdit &edit, const QScrollBar &scroll, double stepsPerUnit)
+{
+    edit.ensurePolished();
+    int widest = 0;
+    for (int position = scroll.minimum(); position <= scroll.maximum(); ++position)
+        widest = qMax(widest, edit.fontMetrics().horizontalAdvance(setpointText(position, stepsPerUnit)));
+    QStyleOptionFrame frame;
+    frame.initFrom(&edit);
+    frame.lineWidth = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, &edit) : 0;
+    frame.state |= QStyle::State_Sunken;
+    const QMargins margins = edit.textMargins();
+    const int cursor = edit.style()->pixelMetric(QStyle::PM_TextCursorWidth, &frame, &edit);
+    const QSize text(widest + 2 * 2 + 1 + cursor + margins.left() + margins.right(), edit.sizeHint().height());
+    return edit.style()->sizeFromContents(QStyle::CT_LineEdit, &frame, text, &edit).width();
+}
 
 } // namespace
 
@@ -106,6 +141,15 @@ MainWindow::MainWindow(QWidget *parent)
             [this] { on_scroll_pw_valueChanged(ui->scroll_pw->value()); });
     connect(ui->edit_ifreq_in, &QLineEdit::editingFinished, this,
             [this] { on_scroll_ifreq_valueChanged(ui->scroll_ifreq->value()); });
+    // textEdited comes just before textChanged when the operator edits a field.
+    for (QLineEdit *edit : {ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in})
+        connect(edit, &QLineEdit::textEdited, this, [this, edit] { editedField = edit; });
+    // Each value field fits its widest value in the window's font; the form's
+    // share of the row alone showed 15.00 as "5.00".
+    for (const SetpointField &field : {SetpointField{ui->edit_current_in, ui->scroll_current, setpoint::kCurrentStepsPerAmp},
+                                       SetpointField{ui->edit_pw_in, ui->scroll_pw, setpoint::kPulseStepsPerNs},
+                                       SetpointField{ui->edit_ifreq_in, ui->scroll_ifreq, kWholeKHz}})
+        field.edit->setMinimumWidth(widthShowingAll(*field.edit, *field.scroll, field.stepsPerUnit));
 }
 
 MainWindow::~MainWindow()
@@ -276,53 +320,56 @@ void MainWindow::followText(QScrollBar *scroll, int position)
     textLeads = false;
 }
 
+template <typename Member>
+void MainWindow::moveSetpoint(const SetpointField &field, Member &member, const QString *text, int position)
+{
+    if (!text) {
+        if (textLeads)
+            return;
+        member = position;
+        field.edit->setText(setpointText(position, field.stepsPerUnit));
+        return;
+    }
+    const bool typing = editedField == field.edit;
+    editedField = nullptr;
+    const setpoint::Typed typed = readSetpoint(*text, field.stepsPerUnit, *field.scroll);
+    member = Member(typing ? typed.member : typed.position);
+    followText(field.scroll, typed.position);
+    // Text from anywhere else (a restore, an accessibility tool) shows at
+    // once what the next command carries.
+    if (!typing)
+        field.edit->setText(setpointText(typed.position, field.stepsPerUnit));
+}
+
 void MainWindow::on_edit_current_in_textChanged(const QString &arg1)
 {
-    const setpoint::Typed typed = setpoint::fromDecimalText(
-        arg1, setpoint::kCurrentStepsPerAmp, ui->scroll_current->minimum(), ui->scroll_current->maximum());
-    currentSetting = typed.member;
-    followText(ui->scroll_current, typed.position);
+    moveSetpoint({ui->edit_current_in, ui->scroll_current, setpoint::kCurrentStepsPerAmp}, currentSetting, &arg1, 0);
 }
 
 void MainWindow::on_scroll_current_valueChanged(int value)
 {
-    if (textLeads)
-        return;
-    currentSetting = value;
-    ui->edit_current_in->setText(setpoint::decimalText(value, setpoint::kCurrentStepsPerAmp));
+    moveSetpoint({ui->edit_current_in, ui->scroll_current, setpoint::kCurrentStepsPerAmp}, currentSetting, nullptr, value);
 }
 
 void MainWindow::on_edit_pw_in_textChanged(const QString &arg1)
 {
-    const setpoint::Typed typed = setpoint::fromDecimalText(
-        arg1, setpoint::kPulseStepsPerNs, ui->scroll_pw->minimum(), ui->scroll_pw->maximum());
-    pwSetting = typed.member;
+    moveSetpoint({ui->edit_pw_in, ui->scroll_pw, setpoint::kPulseStepsPerNs}, pwSetting, &arg1, 0);
     qDebug("%f", pwSetting);
-    followText(ui->scroll_pw, typed.position);
 }
 
 void MainWindow::on_scroll_pw_valueChanged(int value)
 {
-    if (textLeads)
-        return;
-    pwSetting = value;
-    ui->edit_pw_in->setText(setpoint::decimalText(value, setpoint::kPulseStepsPerNs));
+    moveSetpoint({ui->edit_pw_in, ui->scroll_pw, setpoint::kPulseStepsPerNs}, pwSetting, nullptr, value);
 }
 
 void MainWindow::on_edit_ifreq_in_textChanged(const QString &arg1)
 {
-    const setpoint::Typed typed = setpoint::fromFrequencyText(
-        arg1, variant::kFreqStepKHz, ui->scroll_ifreq->minimum(), ui->scroll_ifreq->maximum());
-    ifreqSetting = typed.position;
-    followText(ui->scroll_ifreq, typed.position);
+    moveSetpoint({ui->edit_ifreq_in, ui->scroll_ifreq, kWholeKHz}, ifreqSetting, &arg1, 0);
 }
 
 void MainWindow::on_scroll_ifreq_valueChanged(int value)
 {
-    if (textLeads)
-        return;
-    ifreqSetting = value;
-    ui->edit_ifreq_in->setText(setpoint::frequencyText(value, variant::kFreqStepKHz));
+    moveSetpoint({ui->edit_ifreq_in, ui->scroll_ifreq, kWholeKHz}, ifreqSetting, nullptr, value);
 }
 
 void MainWindow::on_comboBox_button_touchOff_currentIndexChanged(int index)

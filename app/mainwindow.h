@@ -11,6 +11,7 @@
 #include <vector>
 
 class Monitor;
+class QLineEdit;
 namespace laser {
 class PortSession;
 }
@@ -71,6 +72,17 @@ private:
     void onLinkEvent(laser::LinkEvent event, const QString &detail);
     // Moves a scroll bar to a typed setpoint without rewriting the text.
     void followText(QScrollBar *scroll, int position);
+    // A setpoint's field and scroll bar; stepsPerUnit 0 reads whole kHz.
+    struct SetpointField {
+        QLineEdit *edit;
+        QScrollBar *scroll;
+        double stepsPerUnit;
+    };
+    // The field's text changed, or (text null) its scroll bar moved to position:
+    // the member and the other of the two follow. Only the operator's typing
+    // keeps a text that is not canonical.
+    template <typename Member>
+    void moveSetpoint(const SetpointField &field, Member &member, const QString *text, int position);
 
     // The status area's truth: nothing before data, greyed when stale.
     void showNoData();
@@ -105,6 +117,7 @@ private:
     qint64 clockOffsetMs = 0;   // lets the tests move time on
     bool shownStale = false;    // as the status area last showed it
     bool textLeads = false;     // a scroll bar follows typed text
+    QLineEdit *editedField = nullptr;   // whose text the operator's own edit is changing
     Monitor *monitor = nullptr;
     uint workerStackSize = 0;   // the platform's default; tests make it impossible
 

@@ -118,6 +118,36 @@ private slots:
         for (QLineEdit *field : window->findChildren<QLineEdit *>())
             QVERIFY2(field->width() >= original.findChild<QLineEdit *>(field->objectName())->width(), qPrintable(field->objectName()));
     }
+
+    // A setpoint field shows its widest value whole: with the cursor at
+    // either end the text does not scroll, so the ends lie a whole advance apart.
+    void wholeValues_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("current") << "edit_current_in" << "7.00";
+        QTest::newRow("pulse 15") << "edit_pw_in" << "15.00";
+        QTest::newRow("pulse 12.50") << "edit_pw_in" << "12.50";
+        QTest::newRow("frequency") << "edit_ifreq_in" << "1000";
+    }
+    void wholeValues()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto *edit = window->findChild<QLineEdit *>(field);
+        edit->setText(text);
+        QCOMPARE(edit->text(), text);
+        auto cursorAt = [edit](int position) {
+            edit->setCursorPosition(position);
+            edit->repaint();   // the scroll offset is settled when painting
+            return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+        };
+        const int start = cursorAt(0), end = cursorAt(text.size()), advance = edit->fontMetrics().horizontalAdvance(text);
+        QVERIFY2(end - start >= advance && start >= 0 && end < edit->width(),
+                 qPrintable(QString("%1 px wide, %2 of %3 px shown").arg(edit->width()).arg(end - start).arg(advance)));
+    }
 };
 
 int main(int argc, char *argv[])
