@@ -98,6 +98,8 @@ QString eventKind(LinkEvent event)
     case LinkEvent::RecordingStarted: return QStringLiteral("recording_started");
     case LinkEvent::RecordingStopped: return QStringLiteral("recording_stopped");
     case LinkEvent::Dropped: return QStringLiteral("dropped");
+    case LinkEvent::Alarm: return QStringLiteral("alarm");
+    case LinkEvent::AlarmCleared: return QStringLiteral("alarm_cleared");
     }
     return QString();
 }

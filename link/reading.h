@@ -41,6 +41,8 @@ enum class LinkEvent {
     RecordingStarted,
     RecordingStopped,
     Dropped,   // commands still waiting when the port closed
+    Alarm,          // the laser reports a fault; detail names the condition
+    AlarmCleared,
 };
 
 } // namespace laser

@@ -54,6 +54,8 @@ void TrendData::event(qint64 ms, LinkEvent event)
     case LinkEvent::RecordingStarted:
     case LinkEvent::RecordingStopped:
     case LinkEvent::Dropped:
+    case LinkEvent::Alarm:
+    case LinkEvent::AlarmCleared:
         break;
     }
     seen(t);
