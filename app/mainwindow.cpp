@@ -207,6 +207,7 @@ void MainWindow::on_portopen_button_clicked()
     ui->edit_message->setText(tr("串口打开成功"));
     shownStale = false;
     showNoData();
+    restoreWorkingPoint();
 
     refreshTimer = new QTimer(this);
     refreshTimer->start(kRefreshIntervalMs);
@@ -221,7 +222,8 @@ void MainWindow::on_portopen_button_clicked()
 
 void MainWindow::onLinkEvent(laser::LinkEvent event, const QString &detail)
 {
-    Q_UNUSED(detail)
+    if (event == laser::LinkEvent::Alarm || event == laser::LinkEvent::AlarmCleared)
+        reportAlarm(event, detail);
     if (event == laser::LinkEvent::Lost) {
         endConnection();
         ui->edit_message->setText(tr("串口连接已断开"));
@@ -245,6 +247,7 @@ void MainWindow::on_stop_button_clicked()
     ui->start_button->setEnabled(true);
     ui->stop_button->setEnabled(false);
     ui->edit_message->setText(tr("定时器关闭成功"));
+    showPaused();
 }
 
 void MainWindow::on_start_button_clicked()
@@ -260,6 +263,9 @@ void MainWindow::on_start_button_clicked()
     ui->start_button->setEnabled(false);
     ui->stop_button->setEnabled(true);
     ui->edit_message->setText(tr("定时器启动成功"));
+    // Not paused any more; the next refresh shows the state as it is.
+    setReadoutsLive(true, QString());
+    showAlarms();
 }
 
 void MainWindow::on_button_close_clicked()
@@ -405,4 +411,9 @@ void MainWindow::reportWrite(int result)
 {
     ui->edit_message->setText(result == -1 ? tr("数据写入失败")
                                            : tr("数据写入成功"));
+    // The fields now hold what was just sent, not a restored record.
+    if (result != -1)
+        for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in,
+                                                          ui->comboBox_button_touchOff})
+            w->setToolTip(QString());
 }

@@ -87,6 +87,13 @@ private:
     // The status area's truth: nothing before data, greyed when stale.
     void showNoData();
     void setReadoutsLive(bool live, const QString &toolTip);
+    // Stop froze the readouts: they say so, apart from stale.
+    void showPaused();
+    // A red readout for each fault the laser reports.
+    void showAlarms();
+    void reportAlarm(laser::LinkEvent event, const QString &condition);
+    // At Open: the port's last working point back into the setpoints, unsent.
+    void restoreWorkingPoint();
     // The operator may pick another port next; offer what is plugged in now.
     void refreshPortList();
 

@@ -10,6 +10,7 @@
 #include "words.h"
 
 #include <QDateTime>
+#include <QTimer>
 
 using laser::words::seconds;
 
@@ -95,6 +96,7 @@ void MainWindow::onTimerOut()
     if (stale != shownStale)
         ui->edit_message->setText(stale ? tr("未收到激光器状态") : tr("激光器状态已恢复"));
     shownStale = stale;
+    showAlarms();
 }
 
 void MainWindow::showNoData()
@@ -107,6 +109,7 @@ void MainWindow::showNoData()
         box->setCurrentIndex(-1);
     setReadoutsLive(true, QString());
     shownStale = false;
+    showAlarms();
 }
 
 void MainWindow::setReadoutsLive(bool live, const QString &toolTip)
@@ -117,4 +120,62 @@ void MainWindow::setReadoutsLive(bool live, const QString &toolTip)
         w->setEnabled(live);
         w->setToolTip(toolTip);
     }
+}
+
+namespace {
+// Looks the readouts take besides the greyed stale one; set only on a change,
+// since a style sheet costs a restyle.
+void setLook(QWidget *w, const char *look)
+{
+    if (w->property("look").toByteArray() == look)
+        return;
+    w->setProperty("look", QByteArray(look));
+    if (qstrcmp(look, "alarm") == 0)
+        w->setStyleSheet(QStringLiteral("background-color: #d32f2f; color: white;"));
+    else if (qstrcmp(look, "paused") == 0)
+        w->setStyleSheet(QStringLiteral("background-color: #fff4c2;"));
+    else
+        w->setStyleSheet(QString());
+}
+} // namespace
+
+void MainWindow::showPaused()
+{
+    setReadoutsLive(true, tr("显示已暂停"));
+    for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_a, ui->edit_temp_a,
+                                                      ui->comboBox_button_touchOff_read,
+                                                      ui->comboBox_button_status, ui->comboBox_button})
+        setLook(w, "paused");
+    showAlarms();
+}
+
+void MainWindow::showAlarms()
+{
+    using laser::Alarms;
+    const bool paused = refreshTimer && !refreshTimer->isActive() && session->isOpen();
+    const bool known = session->isOpen() && session->hasFrame() && !session->isStale();
+    const std::pair<QWidget *, Alarms::Condition> readouts[] = {
+        {ui->comboBox_button_status, Alarms::PumpSupply},
+        {ui->comboBox_button, Alarms::TecLock},
+        {ui->edit_temp_a, Alarms::PumpTemperature},
+    };
+    // A fault stays red while paused too; stale data shows no fault as current.
+    for (const auto &[widget, condition] : readouts)
+        setLook(widget, known && session->alarms().isActive(condition) ? "alarm" : paused ? "paused" : "");
+    for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_a, ui->comboBox_button_touchOff_read})
+        setLook(w, paused ? "paused" : "");
+}
+
+void MainWindow::reportAlarm(laser::LinkEvent event, const QString &condition)
+{
+    QString what = condition;
+    if (condition == laser::Alarms::name(laser::Alarms::PumpSupply))
+        what = tr("泵浦电源异常");
+    else if (condition == laser::Alarms::name(laser::Alarms::TecLock))
+        what = tr("TEC 失锁");
+    else if (condition == laser::Alarms::name(laser::Alarms::PumpTemperature))
+        what = tr("泵浦温度超出标定范围");
+    ui->edit_message->setText(event == laser::LinkEvent::Alarm ? tr("报警：%1").arg(what)
+                                                               : tr("报警解除：%1").arg(what));
+    showAlarms();
 }

@@ -100,6 +100,7 @@ QString eventKind(LinkEvent event)
     case LinkEvent::Dropped: return QStringLiteral("dropped");
     case LinkEvent::Alarm: return QStringLiteral("alarm");
     case LinkEvent::AlarmCleared: return QStringLiteral("alarm_cleared");
+    case LinkEvent::WorkingPoint: return QStringLiteral("working_point");
     }
     return QString();
 }

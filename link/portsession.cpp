@@ -141,6 +141,8 @@ bool PortSession::openPort(OpenFailure *failure)
     // Nothing from an earlier connection may count as this one's.
     rule.start(now());
     stale = false;
+    faults.reset();
+    pointKey.clear();
     armStaleCheck();
     f = OpenFailure();
     return true;
@@ -261,6 +263,10 @@ void PortSession::takePayload(const QByteArray &payload)
     last = reading;
     emit frameReceived(when, payload);
     emit statusDecoded(when, reading);
+    const int changed = faults.update(reading);
+    for (Alarms::Condition c : Alarms::kAll)
+        if (changed & c)
+            emitEvent(faults.isActive(c) ? LinkEvent::Alarm : LinkEvent::AlarmCleared, Alarms::name(c));
     if (!staleCheck.isActive())
         armStaleCheck();
 }
@@ -296,10 +302,23 @@ PortSession::Sent PortSession::send(const Command &c)
         encodeCommandFrame(c.externalTrigger, c.currentSteps, c.temperatureByte, c.pulseSteps, c.freqSteps);
     if (serial.write(frame) != frame.size())
         return Sent::Failed;
-    emit commandSent(utcNow(), frame,
-                     setpointsFromSteps(c.externalTrigger, c.currentSteps, c.pulseSteps, c.freqSteps, kHzPerStep,
-                                        c.temperatureByte));
+    const QDateTime when = utcNow();
+    const Setpoints s = setpointsFromSteps(c.externalTrigger, c.currentSteps, c.pulseSteps, c.freqSteps, kHzPerStep,
+                                           c.temperatureByte);
+    emit commandSent(when, frame, s);
+    if (pointKey.isEmpty())
+        pointKey = workingPointKey(name);
+    QString error;
+    if (!WorkingPointStore().save(pointKey, {s.currentA, s.pulseNs, s.freqKHz, s.externalTrigger, when}, &error))
+        qWarning("working point not remembered: %s", qPrintable(error));
     return Sent::Ok;
+}
+
+WorkingPointStore::Loaded PortSession::remembered(WorkingPoint &out, QString *error)
+{
+    if (pointKey.isEmpty())
+        pointKey = workingPointKey(name);
+    return WorkingPointStore().load(pointKey, out, error);
 }
 
 void PortSession::onError(QSerialPort::SerialPortError error)

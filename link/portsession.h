@@ -1,8 +1,10 @@
 #pragma once
 
+#include "alarms.h"
 #include "reading.h"
 #include "stalerule.h"
 #include "statusframe.h"
+#include "workingpoint.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -87,11 +89,16 @@ public:
     void takeSkipped(const QByteArray &bytes);
 
     enum class Sent { Ok, NotOpen, Backlog, Failed };
+    // A command written is also remembered as the port's working point.
     Sent send(const Command &command);
+    // The working point last sent on this port, by this or another program.
+    WorkingPointStore::Loaded remembered(WorkingPoint &out, QString *error);
     // Commands written to the port object but not yet to the line.
     int waitingCommands() const;
 
     bool hasFrame() const { return rule.hasFrame(); }
+    // The faults the last frames report (Alarm and AlarmCleared as they change).
+    const Alarms &alarms() const { return faults; }
     const Reading &lastReading() const { return last; }
     qint64 ageMs() const { return rule.ageMs(now()); }
     bool isStale() const { return isOpen() && rule.isStale(now()); }
@@ -134,6 +141,8 @@ private:
     bool reconnect = false;
     StaleRule rule;
     Reading last;
+    Alarms faults;
+    QString pointKey;   // found once per open: it may list the system's ports
     bool stale = false;
     QTimer staleCheck;
     QTimer retryTimer;

@@ -43,6 +43,7 @@ enum class LinkEvent {
     Dropped,   // commands still waiting when the port closed
     Alarm,          // the laser reports a fault; detail names the condition
     AlarmCleared,
+    WorkingPoint,   // the panel restored a port's last working point, or could not
 };
 
 } // namespace laser

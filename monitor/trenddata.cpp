@@ -56,6 +56,7 @@ void TrendData::event(qint64 ms, LinkEvent event)
     case LinkEvent::Dropped:
     case LinkEvent::Alarm:
     case LinkEvent::AlarmCleared:
+    case LinkEvent::WorkingPoint:
         break;
     }
     seen(t);

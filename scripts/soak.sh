@@ -15,6 +15,8 @@ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLASERPANEL_BUILD_TESTS=
 # The machine is shared; two jobs at most.
 cmake --build "$dir" -j 2 --target laserpanel-soak laser-sim
 
+# The soak sends commands; their working points go to a folder of its own.
+export XDG_CONFIG_HOME="$dir/config"
 echo "=== laserpanel soak: ${seconds} s at line rate, ${cycles} Open/Close cycles"
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$dir/tools/soak/laserpanel-soak" \
   --seconds "$seconds" --cycles "$cycles" "${@:3}"

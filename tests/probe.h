@@ -7,6 +7,9 @@
 #include "serialthread.h"
 #include "statusframe.h"
 #include "variant.h"
+#include "workingpoint.h"
+
+#include <QFile>
 
 #include <QSerialPort>
 #include <QTimer>
@@ -50,9 +53,11 @@ struct MainWindowProbe
     Monitor *monitor() const { return w.monitor; }
     // Moves the window's clock on, as if that much time had passed.
     void advance(qint64 ms) { w.clockOffsetMs += ms; }
-    // Types a port name and clicks Open.
+    // Types a port name and clicks Open, with no working point remembered:
+    // pseudo-terminal names come round again.
     void open(const QString &port)
     {
+        QFile::remove(laser::WorkingPointStore::defaultPath());
         w.ui->portnun_edit->setText(port);
         w.ui->portopen_button->click();
     }

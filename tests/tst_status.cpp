@@ -61,7 +61,7 @@ private slots:
         row("hang-up clears", "open a tick hangup", none, "enabled", "串口连接已断开");
         row("reopen shows nothing earlier", "open a tick close open tick", none, "enabled", "串口打开成功");
         row("reopen, stale counts from open", "open a tick close +5000 open +1000 tick", none, "enabled", "串口打开成功");
-        row("reopen, new frame", "open a tick close open b tick", b, "enabled", "串口打开成功");
+        row("reopen, new frame", "open a tick close open b tick", b, "enabled", "报警：泵浦电源异常");
         // A laser that reports every second gets 5 s before it counts as silent.
         row("1 s reporter, 4.9 s silence", "open a +1000 a +1000 a +1000 a +4900 tick", a, "enabled", "串口打开成功");
         row("1 s reporter, 5.1 s silence", "open a +1000 a +1000 a +1000 a +5100 tick", a, "disabled", "未收到激光器状态");

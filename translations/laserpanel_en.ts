@@ -359,5 +359,33 @@
         <source>未发送的命令：%1</source>
         <translation>Commands not sent: %1</translation>
     </message>
+    <message>
+        <source>显示已暂停</source>
+        <translation>Display paused</translation>
+    </message>
+    <message>
+        <source>泵浦电源异常</source>
+        <translation>pump supply fault</translation>
+    </message>
+    <message>
+        <source>TEC 失锁</source>
+        <translation>TEC lock lost</translation>
+    </message>
+    <message>
+        <source>泵浦温度超出标定范围</source>
+        <translation>pump temperature outside the calibration</translation>
+    </message>
+    <message>
+        <source>报警：%1</source>
+        <translation>Alarm: %1</translation>
+    </message>
+    <message>
+        <source>报警解除：%1</source>
+        <translation>Alarm cleared: %1</translation>
+    </message>
+    <message>
+        <source>上次发送：%1</source>
+        <translation>Last sent %1</translation>
+    </message>
 </context>
 </TS>
