@@ -1,7 +1,9 @@
-// A panel in a process of its own for tst_hardening: the window of the
-// program, its port opened on the name given, and the program's signal
-// handling, so that a test can signal it as an operator's desktop would.
-//   panel-probe PORT
+// A panel in a process of its own: the window of the program, its port opened
+// on the name given, and the program's signal handling, so that a test can
+// signal it as an operator's desktop would.
+//   panel-probe [--remembered] PORT
+// --remembered keeps the working points remembered so far and prints the
+// setpoints the window shows after Open.
 #include "probe.h"
 #include "quitsignals.h"
 
@@ -13,12 +15,24 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     platform::quitOnSignals(app);
+    const bool remembered = app.arguments().contains(QStringLiteral("--remembered"));
     int result = 0;
     {
         MainWindow window;
         MainWindowProbe p(window);
-        p.open(QString::fromLocal8Bit(argv[argc - 1]));
+        const QString port = QString::fromLocal8Bit(argv[argc - 1]);
+        if (remembered) {
+            p.ui().portnun_edit->setText(port);
+            p.ui().portopen_button->click();
+        } else {
+            p.open(port);
+        }
         std::printf("%s\n", qPrintable(p.ui().edit_message->text()));
+        if (remembered)
+            std::printf("setpoints %s %s %s %d | %s\n", qPrintable(p.ui().edit_current_in->text()),
+                        qPrintable(p.ui().edit_pw_in->text()), qPrintable(p.ui().edit_ifreq_in->text()),
+                        p.ui().comboBox_button_touchOff->currentIndex(),
+                        qPrintable(p.ui().edit_pw_in->toolTip()));
         std::fflush(stdout);
         result = app.exec();
     }

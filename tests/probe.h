@@ -7,7 +7,7 @@
 #include "serialthread.h"
 #include "statusframe.h"
 #include "variant.h"
-#include "workingpoint.h"
+#include "testhome.h"
 
 #include <QFile>
 
@@ -57,7 +57,7 @@ struct MainWindowProbe
     // pseudo-terminal names come round again.
     void open(const QString &port)
     {
-        QFile::remove(laser::WorkingPointStore::defaultPath());
+        forgetWorkingPoints();
         w.ui->portnun_edit->setText(port);
         w.ui->portopen_button->click();
     }

@@ -5,6 +5,7 @@
 #include "ctl.h"
 #include "ptypair.h"
 #include "simprocess.h"
+#include "testhome.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -68,6 +69,8 @@ class LaserctlTest : public QObject
     QTemporaryDir dir;
 
 private slots:
+    void init() { forgetWorkingPoints(); }
+
     // One run against a pty that plays the laser: the bytes laserctl puts on
     // the line, byte for byte in both variants, its exit code and what it says
     // ("PORT" stands for the pty's name). Refusals send nothing.
@@ -103,6 +106,8 @@ private slots:
 
         QTest::newRow("status: noise, then a split frame") << QStringList{"status", "--json"} << kNoise + kFrame << 0 << noFrame
             << QStringList{"\"current_A\":2.35,", "\"temperature_C\":20,", "\"trigger\":\"external\"", "\"tec\":\"locked\""};
+        QTest::newRow("status: pump supply fault") << QStringList{"status"} << QByteArray::fromHex("A55A 0030 01 00 0465 0000 02 EEFF") << 10 << noFrame
+            << QStringList{"alarms            pump_supply"};
         QTest::newRow("status: silent port") << QStringList{"status", "--timeout", "0.8"} << none << 3 << noFrame << QStringList{"PORT: no valid status frame within 0.8 s"};
         QTest::newRow("status: port of noise") << QStringList{"status", "--timeout", "0.8"} << kNoise << 3 << noFrame << QStringList{"PORT: no valid status frame", "bytes of noise"};
 

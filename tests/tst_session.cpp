@@ -101,6 +101,41 @@ private slots:
         QCOMPARE(received.size() / laser::kFrameSize, sent.size() - dropped);
     }
 
+    // Faults as the laser reports them, frame by frame: supply flag (bit 0),
+    // TEC lock (bit 1), temperature code.
+    void alarms_data()
+    {
+        QTest::addColumn<QStringList>("frames");   // "flags" or "flags:temperature code"
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("supply fault and back") << QStringList{"03", "02", "02", "03"}
+                                               << QStringList{"alarm pump_supply", "alarm_cleared pump_supply"};
+        QTest::newRow("unlocked while warming up") << QStringList{"01", "01", "03"} << QStringList{};
+        QTest::newRow("lock lost after locked") << QStringList{"01", "03", "01", "03"}
+                                                << QStringList{"alarm tec_lock", "alarm_cleared tec_lock"};
+        QTest::newRow("temperature outside") << QStringList{"03", "03:05a4", "03:0327", "03"}
+                                             << QStringList{"alarm pump_temperature", "alarm_cleared pump_temperature"};
+    }
+    void alarms()
+    {
+        QFETCH(QStringList, frames);
+        QFETCH(QStringList, events);
+        Pty pty;
+        PortSession session;
+        QStringList seen;
+        connect(&session, &PortSession::linkEvent, this, [&](const QDateTime &, LinkEvent e, const QString &detail) {
+            if (e == LinkEvent::Alarm || e == LinkEvent::AlarmCleared)
+                seen << (e == LinkEvent::Alarm ? "alarm " : "alarm_cleared ") + detail;
+        });
+        QSignalSpy decoded(&session, &PortSession::statusDecoded);
+        QVERIFY(session.open(pty.slaveName(), QIODevice::ReadOnly, nullptr));
+        for (const QString &f : frames) {
+            const QString temperature = f.section(':', 1, 1).isEmpty() ? "0465" : f.section(':', 1, 1);
+            pty.write(QByteArray::fromHex(("a55a 0030 00 00 " + temperature + " 0000 " + f.left(2) + " eeff").toLatin1()));
+            QVERIFY(decoded.wait(2000));
+        }
+        QCOMPARE(seen, events);
+    }
+
     // A target that is not a regular file is refused before anything waits on
     // it; a write that fails ends the recording with its own reason and leaves
     // whole lines only.

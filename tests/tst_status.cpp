@@ -108,7 +108,8 @@ private slots:
         QCOMPARE(p.ui().comboBox_button->count(), 2);
     }
 
-    // Stop pauses the display: a change to stale shows at the first tick after Start.
+    // Stop pauses the display and says so, apart from stale; a change to stale
+    // shows at the first tick after Start.
     void staleWhileStopped()
     {
         OpenWindow o;
@@ -116,12 +117,45 @@ private slots:
         QTRY_COMPARE(o.p.ui().edit_current_a->text(), QStringLiteral("2.04"));
         o.p.ui().stop_button->click();
         o.p.advance(2100);
-        QTest::qWait(600);   // no tick may show it
+        QVERIFY(!o.p.refreshTimer()->isActive());   // no tick can show it
         QCOMPARE(o.p.readoutsEnabled(), QStringLiteral("enabled"));
+        for (QWidget *r : o.p.readouts())
+            QCOMPARE(std::make_pair(r->toolTip(), r->property("look").toString()), std::make_pair(QStringLiteral("显示已暂停"), QStringLiteral("paused")));
         QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("定时器关闭成功"));
         o.p.ui().start_button->click();
         QTRY_COMPARE(o.p.ui().edit_message->text(), QStringLiteral("未收到激光器状态"));
         QCOMPARE(o.p.readoutsEnabled(), QStringLiteral("disabled"));
+        QCOMPARE(o.p.ui().edit_current_a->property("look").toString(), QString());
+    }
+
+    // Each fault turns its readout red with one message when it starts and one
+    // when it clears; the other readouts keep their look.
+    void alarms_data()
+    {
+        QTest::addColumn<QByteArray>("fault");   // a payload with the fault
+        QTest::addColumn<int>("readout");        // index in probe's readouts()
+        QTest::addColumn<QString>("message");
+        QTest::newRow("pump supply") << QByteArray::fromHex("0029 00 00 03c7 0000 02") << 3 << "泵浦电源异常";
+        QTest::newRow("TEC lock lost") << QByteArray::fromHex("0029 00 00 03c7 0000 01") << 4 << "TEC 失锁";
+        QTest::newRow("temperature") << QByteArray::fromHex("0029 00 00 05a4 0000 03") << 1 << "泵浦温度超出标定范围";
+    }
+    void alarms()
+    {
+        QFETCH(QByteArray, fault);
+        QFETCH(int, readout);
+        QFETCH(QString, message);
+        OpenWindow o;
+        const QByteArray normal = QByteArray::fromHex("0029 00 00 03c7 0000 03");
+        for (const QByteArray &payload : {normal, fault}) {
+            o.p.receive(payload);
+            o.p.tick();
+        }
+        QCOMPARE(o.p.ui().edit_message->text(), "报警：" + message);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(o.p.readouts()[i]->property("look").toString(), i == readout ? QStringLiteral("alarm") : QString());
+        o.p.receive(normal);
+        QCOMPARE(o.p.ui().edit_message->text(), "报警解除：" + message);
+        QCOMPARE(o.p.readouts()[readout]->property("look").toString(), QString());
     }
 
     void shortPayloadIsDropped()
@@ -158,7 +192,7 @@ private slots:
         o.p.ui().stop_button->click();
         o.pty.write(QByteArray::fromHex("a55a 00a3 01 00 05a3 0000 00 eeff"));
         QTRY_COMPARE(o.p.currentReadback(), 8.0);   // decoded at once...
-        QTest::qWait(600);                             // ...but no tick shows it
+        QVERIFY(!o.p.refreshTimer()->isActive());   // ...but no tick shows it
         QCOMPARE(o.p.ui().edit_current_a->text(), QStringLiteral("2.04"));
         o.p.ui().start_button->click();
         QTRY_COMPARE_WITH_TIMEOUT(o.p.status(), (QStringList{"8.00", "40", "外触发", "异常", "未锁定"}), 1000);

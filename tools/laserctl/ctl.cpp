@@ -68,7 +68,9 @@ QString exitCodeTable()
         "  7  not a serial device: a file, a directory, a console or this terminal\n"
         "  8  link lost: the port went away (monitor without --reconnect, status, set --verify)\n"
         "  9  set --verify: the laser reports another trigger mode, or a pump current\n"
-        "     further from the setpoint than the tolerance\n");
+        "     further from the setpoint than the tolerance\n"
+        " 10  status: the laser reports a fault (pump supply, pump temperature outside\n"
+        "     the calibration)\n");
 }
 
 QString buildCommand(const SetRequest &request, const Variant &variant, Command &out)
@@ -135,6 +137,22 @@ laser::Command toCommand(const Command &c)
     command.pulseSteps = c.pulseSteps;
     command.freqSteps = c.freqSteps;
     return command;
+}
+
+QStringList fillFromRecord(SetRequest &r, const laser::WorkingPoint &p)
+{
+    QStringList kept;
+    auto keep = [&kept](QString &value, const QString &remembered, const char *name) {
+        if (!value.isEmpty())
+            return;
+        value = remembered;
+        kept << QLatin1String(name);
+    };
+    keep(r.current, twoDecimals(p.currentA), "current");
+    keep(r.pulse, twoDecimals(p.pulseNs), "pulse");
+    keep(r.freq, QString::number(p.freqKHz), "frequency");
+    keep(r.trigger, trigger(p.externalTrigger), "trigger");
+    return kept;
 }
 
 QByteArray commandFrame(const Command &c)

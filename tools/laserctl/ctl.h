@@ -6,6 +6,7 @@
 #include "firmware.h"
 #include "portsession.h"
 #include "reading.h"
+#include "workingpoint.h"
 #include "words.h"
 
 #include <QDateTime>
@@ -28,6 +29,7 @@ enum Exit {
     NotSerial = 7,
     LinkLost = 8,
     VerifyMismatch = 9,  // the laser reports another trigger mode or current
+    LaserFault = 10,     // status: the laser reports a fault
 };
 
 // The table for --help and the README, one "  N  meaning" line per code.
@@ -52,6 +54,9 @@ struct Command {
 };
 // Empty on success, else the message for a usage error (with the range).
 QString buildCommand(const SetRequest &request, const Variant &variant, Command &out);
+// Fills what the request leaves out from a remembered working point; returns
+// the names of the values taken (current, pulse, frequency, trigger).
+QStringList fillFromRecord(SetRequest &request, const laser::WorkingPoint &point);
 QByteArray commandFrame(const Command &command);
 laser::Command toCommand(const Command &command);
 

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QSerialPortInfo>
 #include <QTimer>
 
@@ -95,6 +96,7 @@ struct Options {
     bool reconnect = false;
     ctl::SetRequest set;
     bool dryRun = false;
+    bool defaults = false;
     bool verify = false;
     double toleranceA = 0.10;
     const laser::Variant *variant = &laser::buildVariant();
@@ -123,7 +125,9 @@ int parse(const QCoreApplication &app, Options &o)
         "                        given, or on every listed port\n"
         "  status -p PORT        the next status frame, decoded\n"
         "  monitor -p PORT       every status frame and link event until stopped\n"
-        "  set -p PORT [VALUES]  send one command frame; what is not given takes the\n"
+        "  set -p PORT [VALUES]  send one command frame; what is not given keeps the\n"
+        "                        working point last sent on the port (by the panel or\n"
+        "                        laserctl), or without one, or with --defaults, the\n"
         "                        panel's default (0.00 A, 5.00 ns, %1 kHz, internal)")
                                          .arg(o.variant->initialSteps * o.variant->kHzPerStep));
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("ports, detect, status, monitor or set"),
@@ -158,6 +162,9 @@ int parse(const QCoreApplication &app, Options &o)
     const QCommandLineOption trigger(QStringLiteral("trigger"), QStringLiteral("set: internal or external."),
                                      QStringLiteral("MODE"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("set: print the frame, send nothing."));
+    const QCommandLineOption defaults(QStringLiteral("defaults"),
+                                      QStringLiteral("set: what is not given takes the panel's default, not the "
+                                                     "working point last sent on the port."));
     const QCommandLineOption verify(QStringLiteral("verify"),
                                     QStringLiteral("set: then check the laser's status frames against the setpoints."));
     const QCommandLineOption tolerance(QStringLiteral("tolerance"),
@@ -168,7 +175,7 @@ int parse(const QCoreApplication &app, Options &o)
         QStringLiteral("Firmware variant, v1.3 (10 kHz steps) or v1.2 (100 kHz steps); default %1.").arg(QLatin1String(o.variant->name)),
         QStringLiteral("V"));
     const QList<QCommandLineOption> all{help,    version, port,   json,    csv,     timeout,  listen,    duration,
-                                        output,  reconnect, current, pulse, freq, trigger, dryRun, verify,
+                                        output,  reconnect, current, pulse, freq, trigger, dryRun, defaults, verify,
                                         tolerance, variantOption};
     parser.addOptions(all);
 
@@ -199,7 +206,7 @@ int parse(const QCoreApplication &app, Options &o)
           QStringLiteral("output"), QStringLiteral("reconnect")}},
         {QStringLiteral("set"),
          {QStringLiteral("port"), QStringLiteral("current"), QStringLiteral("pulse"), QStringLiteral("freq"),
-          QStringLiteral("trigger"), QStringLiteral("dry-run"), QStringLiteral("verify"), QStringLiteral("timeout"),
+          QStringLiteral("trigger"), QStringLiteral("dry-run"), QStringLiteral("defaults"), QStringLiteral("verify"), QStringLiteral("timeout"),
           QStringLiteral("tolerance")}},
     };
     if (!applies.contains(o.command))
@@ -254,6 +261,7 @@ int parse(const QCoreApplication &app, Options &o)
         if (parser.isSet(*value) && parser.value(*value).trimmed().isEmpty())
             return usage(QStringLiteral("--%1: empty value").arg(value->names().last()));
     o.dryRun = parser.isSet(dryRun);
+    o.defaults = parser.isSet(defaults);
     o.verify = parser.isSet(verify);
     if (o.dryRun && o.verify)
         return usage(QStringLiteral("--verify needs the frame sent; drop --dry-run"));
@@ -385,9 +393,19 @@ int status(QCoreApplication &app, const Options &o)
         if (outcome != -1)
             return;   // more frames of the same read
         const QString now = ctl::now();
-        out.line(o.format == Format::Json ? ctl::jsonLine(ctl::statusJson(now, r))
-                                          : ctl::statusBlock(printableName(o.port), now, r));
-        outcome = ctl::Ok;
+        // One frame tells no lost lock: that needs the lock seen first.
+        laser::Alarms alarms;
+        alarms.update(r);
+        const QStringList active = alarms.activeNames();
+        if (o.format == Format::Json) {
+            QJsonObject object = ctl::statusJson(now, r);
+            object.insert(QStringLiteral("alarms"), QJsonArray::fromStringList(active));
+            out.line(ctl::jsonLine(object));
+        } else {
+            out.line(ctl::statusBlock(printableName(o.port), now, r) + QStringLiteral("\nalarms            ")
+                     + (active.isEmpty() ? QStringLiteral("none") : active.join(QStringLiteral(", "))));
+        }
+        outcome = active.isEmpty() ? ctl::Ok : ctl::LaserFault;
         app.quit();
     });
     QObject::connect(&link, &PortSession::bytesSkipped,
@@ -490,8 +508,25 @@ int monitor(QCoreApplication &app, const Options &o)
 
 int set(QCoreApplication &app, const Options &o)
 {
+    // What is not given keeps what the laser was last told on this port.
+    ctl::SetRequest request = o.set;
+    QStringList kept;
+    laser::WorkingPoint remembered;
+    if (!o.defaults && !o.port.isEmpty()) {
+        QString why;
+        switch (laser::WorkingPointStore().load(laser::workingPointKey(o.port), remembered, &why)) {
+        case laser::WorkingPointStore::Loaded::Found:
+            kept = ctl::fillFromRecord(request, remembered);
+            break;
+        case laser::WorkingPointStore::Loaded::Unusable:
+            complain(QStringLiteral("note: %1; the panel's defaults are used").arg(why));
+            break;
+        case laser::WorkingPointStore::Loaded::None:
+            break;
+        }
+    }
     ctl::Command command;
-    const QString error = ctl::buildCommand(o.set, *o.variant, command);
+    const QString error = ctl::buildCommand(request, *o.variant, command);
     if (!error.isEmpty()) {
         complain(error);
         return ctl::Usage;
@@ -501,6 +536,9 @@ int set(QCoreApplication &app, const Options &o)
     out.open(QString());
     for (const QString &note : command.truncations)
         out.line(QStringLiteral("note: ") + note);
+    if (!kept.isEmpty())
+        out.line(QStringLiteral("kept from the working point last sent %1: %2")
+                     .arg(laser::csv::isoTime(remembered.sent), kept.join(QStringLiteral(", "))));
     const laser::Setpoints &s = command.effective;
     const QString values = QStringLiteral("current %1 A  pulse %2 ns  frequency %3 kHz  trigger %4  (%5)")
                                .arg(laser::words::twoDecimals(s.currentA), laser::words::twoDecimals(s.pulseNs))
