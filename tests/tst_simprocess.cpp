@@ -76,8 +76,8 @@ private slots:
         QVERIFY2(exitCode ? err.contains(args[0] + ": '" + args[1] + "' is not") : err.isEmpty(), qPrintable(err));
     }
 
-    // An existing link is taken over only when it is a leftover: dangling, or to
-    // a pseudo-terminal. Anything else is refused and left as it was.
+    // An existing link is taken over only when it is a leftover: dangling. One to a
+    // live pty is a running simulator's; it and anything else are refused and left.
     void existingLink_data()
     {
         QTest::addColumn<QString>("target");
@@ -86,8 +86,8 @@ private slots:
         QTest::newRow("link to a folder") << "folder" << false;
         QTest::newRow("link to a device, not a pty") << "/dev/null" << false;
         QTest::newRow("plain file") << "plain" << false;
+        QTest::newRow("link to a live pty") << "pty" << false;
         QTest::newRow("dangling link") << "gone" << true;
-        QTest::newRow("link to a pty") << "pty" << true;
     }
     void existingLink()
     {

@@ -211,8 +211,8 @@ void usage(std::FILE *to)
         "'link: PATH'; open either one from the panel.\n"
         "\n"
         "  --link PATH          symlink to the port (default /tmp/laserpanel-sim); an\n"
-        "                       existing one is replaced only if it dangles or leads\n"
-        "                       to a pseudo-terminal\n"
+        "                       existing one is replaced only if it dangles (a link\n"
+        "                       to a live pseudo-terminal is a running simulator's)\n"
         "  --rate HZ            status frames per second (default 5, at most what\n"
         "                       115200 8N1 carries: 886/s divided by --burst)\n"
         "  --variant v1.3|v1.2  frequency step of the commands, 10 or 100 kHz\n"
@@ -385,9 +385,9 @@ bool resetFarEnd(const std::string &path)
     return ok;
 }
 
-// A link is ours to replace only if it dangles (an earlier run's, whose pty
-// is gone) or leads to a pseudo-terminal; a link the user made to a file or a
-// folder is left as it is.
+// A link is ours to replace only if it dangles: an earlier run's, whose pty is
+// gone. One to a pseudo-terminal that exists belongs to a simulator still
+// running; a link the user made to a file or a folder is left as it is too.
 bool mayReplace(const std::string &link, const std::string &target)
 {
     struct stat st{};
@@ -408,13 +408,16 @@ bool mayReplace(const std::string &link, const std::string &target)
         std::fprintf(stderr, "laser-sim: --link %s: %s; not replacing it\n", link.c_str(), std::strerror(errno));
         return false;
     }
-    // Same driver as our own far end: another pty.
-    if (S_ISCHR(to.st_mode) && stat(target.c_str(), &ours) == 0 && major(to.st_rdev) == major(ours.st_rdev))
-        return true;
     char dest[PATH_MAX];
     const ssize_t n = readlink(link.c_str(), dest, sizeof dest - 1);
-    std::fprintf(stderr, "laser-sim: --link %s: a symlink to %s, which is not a pseudo-terminal; not replacing it\n",
-                 link.c_str(), n > 0 ? std::string(dest, static_cast<std::size_t>(n)).c_str() : "?");
+    const std::string pointsTo = n > 0 ? std::string(dest, static_cast<std::size_t>(n)) : "?";
+    // Same driver as our own far end: another pty, in use.
+    if (S_ISCHR(to.st_mode) && stat(target.c_str(), &ours) == 0 && major(to.st_rdev) == major(ours.st_rdev))
+        std::fprintf(stderr, "laser-sim: --link %s: a symlink to %s, a pseudo-terminal in use (is another "
+                             "laser-sim running?); not replacing it\n", link.c_str(), pointsTo.c_str());
+    else
+        std::fprintf(stderr, "laser-sim: --link %s: a symlink to %s, which is not a pseudo-terminal; not replacing it\n",
+                     link.c_str(), pointsTo.c_str());
     return false;
 }
 
