@@ -1,10 +1,11 @@
-// laser-sim as a program: its options, its link, its output to a reader that
-// stops reading, and its end after --count frames.
+// laser-sim as a program: its options, its link, its stop signals,
+// its output to a reader that stops reading, and its end after --count frames.
 #include "ptypair.h"
 #include "simprocess.h"
 
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -24,6 +25,16 @@ QByteArray drain(int fd, int count = 1, int ms = 0)
     for (ssize_t n = 0; poll(&p, 1, out.size() < count ? int(deadline.remainingTime()) : 0) > 0 && (n = ::read(fd, buf, sizeof buf)) > 0;)
         out.append(buf, int(n));
     return out;
+}
+
+// Whether the process has ended, before QProcess has reaped it too.
+bool ended(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
 }
 
 // A file descriptor closed with its owner.
@@ -115,6 +126,32 @@ private slots:
         sim.process.terminate();
         QVERIFY(sim.process.waitForFinished(5000));
         QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    // However many stop signals come in a row, the run ends normally and its link goes.
+    void stopSignals_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("burst");
+        QTest::newRow("one SIGTERM") << int(SIGTERM) << false;
+        QTest::newRow("SIGTERM until it ends") << int(SIGTERM) << true;
+        QTest::newRow("SIGINT until it ends") << int(SIGINT) << true;
+        QTest::newRow("SIGHUP until it ends") << int(SIGHUP) << true;
+    }
+    void stopSignals()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, burst);
+        for (int run = 0; run < 10; ++run) {
+            SimProcess sim(LASER_SIM_PATH, {});
+            QTRY_VERIFY(sim.has("link: "));
+            const qint64 pid = sim.process.processId();
+            for (int sent = 0; sent < (burst ? 100000 : 1) && !ended(pid); ++sent)
+                ::kill(pid_t(pid), signal);
+            QVERIFY(sim.process.waitForFinished(5000));
+            QVERIFY2(!QFileInfo(sim.link).isSymLink(), qPrintable(QString("link left by run %1").arg(run)));
+            QVERIFY2(sim.process.exitStatus() == QProcess::NormalExit && sim.process.exitCode() == 0, qPrintable(QString("run %1").arg(run)));
+        }
     }
 
     // stdout on a pipe that fills up (a paused pager): commands are still read,

@@ -51,6 +51,34 @@ constexpr int readsPerTurn = 16;
 volatile std::sig_atomic_t stopSignal = 0;
 extern "C" void onStopSignal(int sig) { stopSignal = sig; }
 
+// The mask to wait with: the stop signals are caught for the whole run and
+// let through only while waiting, so none is lost between a check and the wait.
+sigset_t waitMask;
+
+void catchStopSignals()
+{
+    struct sigaction sa{};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigprocmask(SIG_SETMASK, nullptr, &waitMask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(sig, &sa, nullptr);
+        sigaddset(&stops, sig);
+        sigdelset(&waitMask, sig);
+    }
+    sigprocmask(SIG_BLOCK, &stops, nullptr);
+}
+
+// ppoll that a stop signal interrupts.
+int waitFor(pollfd *fds, nfds_t n, Clock::duration wait)
+{
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(Clock::duration::zero(), wait)).count();
+    const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    return ppoll(fds, n, &ts, &waitMask);
+}
+
 struct Options {
     std::string link = "/tmp/laserpanel-sim";
     double rate = 5.0;
@@ -183,14 +211,15 @@ void LineOutput::flush()
 
 void LineOutput::drain(Clock::duration limit)
 {
+    // A stop signal ends the wait at once.
     const Clock::time_point until = Clock::now() + limit;
     for (;;) {
         flush();
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (waitFd() < 0 || left <= 0)
+        const Clock::time_point now = Clock::now();
+        if (waitFd() < 0 || now >= until || stopSignal)
             break;
         pollfd p{fd, POLLOUT, 0};
-        poll(&p, 1, static_cast<int>(left));
+        waitFor(&p, 1, until - now);
     }
     if (waitFd() >= 0)
         stop();
@@ -622,22 +651,13 @@ void Simulator::readCommands(Clock::time_point now)
 
 void Simulator::finish(bool hangup)
 {
-    // From here on a stop signal ends us at once, even while the last lines
-    // wait for their reader.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGHUP, SIG_DFL);
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGHUP);
-    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
-
+    // The stop signals stay caught and blocked until the link is gone; after
+    // that, one more ends the wait for the reader of the last lines.
     if (hangup)
         output.sayLast("hangup");
     close(master);
     removeLink(opt.link, farEnd);
+    stopSignal = 0;
     if (skipped)
         output.sayLast("skipped: " + std::to_string(skipped));
     output.sayLast("sent: " + std::to_string(sent));
@@ -671,12 +691,6 @@ void Simulator::run()
     // With --count, once the last frame is out: when to look next whether the
     // reader has it, and when to stop waiting for it.
     Clock::time_point lastFramesCheck = Clock::time_point::max(), lastFramesUntil = Clock::time_point::max();
-
-    sigset_t waitMask;
-    sigprocmask(SIG_SETMASK, nullptr, &waitMask);
-    sigdelset(&waitMask, SIGINT);
-    sigdelset(&waitMask, SIGTERM);
-    sigdelset(&waitMask, SIGHUP);
 
     for (;;) {
         Clock::time_point now = Clock::now();
@@ -732,15 +746,12 @@ void Simulator::run()
         if (reader.pending())
             wake = std::min(wake, lastInput + commandIdle);
 
-        const auto wait = std::max(Clock::duration::zero(), wake - now);
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
-        timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         // Our end reports hang-up for as long as nobody has the line open, so
         // it is only watched while someone does. Our output is watched only
         // while it has lines its reader did not take.
         pollfd p[2] = {{attached ? master : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
                        {output.waitFd(), POLLOUT, 0}};
-        const int r = ppoll(p, 2, &ts, &waitMask);
+        const int r = waitFor(p, 2, wake - now);
         if (r <= 0)
             continue;
         now = Clock::now();
@@ -775,21 +786,8 @@ int main(int argc, char **argv)
     }
     const std::string farEnd = name;
 
-    // Stop signals are let through only while waiting, so none is lost
-    // between a check and the wait.
-    struct sigaction sa{};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
+    catchStopSignals();
     std::signal(SIGPIPE, SIG_IGN);
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stops, nullptr);
 
     // Whoever waits for these lines opens the link next, so it must exist first.
     if (!makeLink(opt.link, farEnd)) {
