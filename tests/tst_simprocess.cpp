@@ -1,4 +1,4 @@
-// laser-sim as a program: its options, its link, its stop signals,
+// laser-sim as a program: its options, its link, its stop signals, its faults,
 // its output to a reader that stops reading, and its end after --count frames.
 #include "ptypair.h"
 #include "simprocess.h"
@@ -70,8 +70,11 @@ private slots:
         row("decimal: blank", 2, {"--rate", " 5"});
         row("decimal: over range", 2, {"--temp", "80.5"});
         row("decimal: exponent cut", 2, {"--tau", "1e"});
+        row("fault: unknown", 2, {"--fault", "pump,laser"});
+        row("fault: none named", 2, {"--fault", ","});
         row("whole: bounds", 0, {"--burst", "100", "--seed", "4294967295"});
         row("decimal: forms", 0, {"--rate", "1e2", "--temp", "-20", "--ramp", "+2.5", "--tau", ".5", "--hangup-after", "0"});
+        row("fault: each", 0, {"--fault", "pump", "--fault", "tec,temp"});
     }
     void numbers()
     {
@@ -152,6 +155,62 @@ private slots:
             QVERIFY2(!QFileInfo(sim.link).isSymLink(), qPrintable(QString("link left by run %1").arg(run)));
             QVERIFY2(sim.process.exitStatus() == QProcess::NormalExit && sim.process.exitCode() == 0, qPrintable(QString("run %1").arg(run)));
         }
+    }
+
+    // Faults raised for the run (--fault) or while it runs (--faults-file), and cleared
+    // when the file goes: the frames' flags byte and whether the temperature is off the table.
+    void faults_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<bool>("offTable");
+        QTest::addColumn<int>("clearedFlags");
+        auto row = [](const char *name, const QStringList &args, const QByteArray &file, const char *said, int flags, bool offTable, int cleared) {
+            QTest::newRow(name) << args << file << said << flags << offTable << cleared;
+        };
+        row("pump supply", {}, "pump\n", "faults: pump", 0x02, false, 0x03);
+        row("TEC lock", {}, "tec", "faults: tec", 0x01, false, 0x03);
+        row("temperature", {}, "temp", "faults: temp", 0x03, true, 0x03);
+        row("two and a typo", {}, "tec, pump tmep", "faults file: ", 0x00, false, 0x03);
+        row("--fault stays", {"--fault", "pump"}, "tec", "faults: pump tec", 0x00, false, 0x02);
+    }
+    void faults()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, said);
+        QFETCH(int, flags);
+        QFETCH(bool, offTable);
+        QFETCH(int, clearedFlags);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("faults");
+        // At its set point from the start, the TEC locks at once.
+        SimProcess sim(LASER_SIM_PATH, args + QStringList{"--temp", "22", "--rate", "50", "--faults-file", path});
+        QTRY_VERIFY(sim.has("link: "));
+        Fd line(sim.link, O_RDWR | O_NOCTTY);
+        // Waits for the newest frame to have these flags and temperature; 1443 is the
+        // code of 40 °C, the top of the calibration.
+        const auto frameWith = [&](int flags, bool offTable) {
+            QByteArray got, frame;
+            for (QDeadlineTimer deadline(5000); !deadline.hasExpired();) {
+                got += drain(line.fd, got.size() + frameSize, 100);
+                const int at = got.lastIndexOf("\xA5\x5A", got.size() - frameSize);
+                frame = at < 0 ? QByteArray() : got.mid(at, frameSize);
+                if (frame.size() == frameSize && frame[10] == char(flags) && ((uchar(frame[6]) << 8 | uchar(frame[7])) > 1443) == offTable)
+                    return true;
+            }
+            qWarning("last frame %s", frame.toHex(' ').constData());
+            return false;
+        };
+        QVERIFY(frameWith(clearedFlags, false));
+        QSaveFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size() && f.commit());
+        QVERIFY(frameWith(flags, offTable));
+        QTRY_VERIFY2(sim.has(said), qPrintable(sim.lines.join('\n')));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(frameWith(clearedFlags, false));
     }
 
     // stdout on a pipe that fills up (a paused pager): commands are still read,

@@ -93,6 +93,8 @@ struct Options {
     unsigned long seed = 0;
     bool seeded = false;
     long count = -1;
+    unsigned faults = 0;
+    std::string faultsFile;
 };
 
 // Standard output, written only as fast as its reader takes it: a reader that
@@ -255,12 +257,22 @@ void usage(std::FILE *to)
         "  --hangup-after S     after S seconds print 'hangup', close the line, exit\n"
         "  --seed N             seed for --split and --garbage\n"
         "  --count N            exit once the reader has the N-th frame\n"
+        "  --fault NAME         raise a laser fault for the whole run (repeatable):\n"
+        "                       pump  pump supply not normal (bit cleared)\n"
+        "                       tec   TEC lock lost (bit cleared)\n"
+        "                       temp  pump temperature outside the 0-40 C calibration\n"
+        "  --faults-file PATH   read before each status frame: the faults it names\n"
+        "                       (blank or comma separated) are raised too, so editing\n"
+        "                       it raises and clears them while running; a missing\n"
+        "                       file names none\n"
         "  --help               this text\n"
         "\n"
         "Frames are written only while something has the port open. Output lines:\n"
         "  port: PATH | link: PATH | seed: N | reader: open | reader: closed\n"
         "  command: trigger=... current=X.XX A pulse=X.XX ns freq=N kHz temp=N raw=HEX\n"
         "  bad frame: HEX | hangup | skipped: N | sent: N (always last)\n"
+        "  faults: NAME... | faults: none (when the raised faults change)\n"
+        "  faults file: PROBLEM (once, when the file cannot be used as it is)\n"
         "  dropped N lines of output (when standard output was not read; also on\n"
         "  stderr at exit)\n",
         to);
@@ -331,7 +343,7 @@ unsigned long long whole(const char *opt, const char *text, unsigned long long l
 Options parse(int argc, char **argv)
 {
     enum { oLink = 256, oRate, oVariant, oTemp, oRamp, oTau, oSplit, oGarbage, oBurst, oHangup,
-           oSeed, oCount, oHelp };
+           oSeed, oCount, oFault, oFaultsFile, oHelp };
     static const option longOptions[] = {
         {"link", required_argument, nullptr, oLink},
         {"rate", required_argument, nullptr, oRate},
@@ -345,6 +357,8 @@ Options parse(int argc, char **argv)
         {"hangup-after", required_argument, nullptr, oHangup},
         {"seed", required_argument, nullptr, oSeed},
         {"count", required_argument, nullptr, oCount},
+        {"fault", required_argument, nullptr, oFault},
+        {"faults-file", required_argument, nullptr, oFaultsFile},
         {"help", no_argument, nullptr, oHelp},
         {nullptr, 0, nullptr, 0},
     };
@@ -375,6 +389,15 @@ Options parse(int argc, char **argv)
             o.seeded = true;
             break;
         case oCount: o.count = static_cast<long>(whole("--count", optarg, 0, 1000000000000)); break;
+        case oFault: {
+            unsigned faults = 0;
+            std::string bad;
+            if (!sim::parseFaults(optarg, faults, bad) || !faults)
+                badUsage(std::string("--fault: '") + optarg + "' is not pump, tec or temp");
+            o.faults |= faults;
+            break;
+        }
+        case oFaultsFile: o.faultsFile = optarg; break;
         case oHelp: usage(stdout); std::exit(0);
         default:
             badUsage(std::string("unknown option or missing value: ") + argv[optind - 1]);
@@ -507,6 +530,7 @@ private:
     void attach();
     void detach();
     void finish(bool hangup);
+    void readFaults();
     std::size_t backlog() const;
 
     const Options &opt;
@@ -522,7 +546,46 @@ private:
     bool waitWritable = false;
     long scheduled = 0, sent = 0, skipped = 0;
     Clock::time_point lastModel, lastInput;
+    std::string faultsText = std::string(1, '\0'); // as last read; never a file's
 };
+
+// The faults file's text, or "\0" and the reason it cannot be read. It is
+// opened without waiting, so a FIFO given by mistake cannot stall the line.
+std::string faultsFileText(const std::string &path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? std::string() : std::string(1, '\0') + std::strerror(errno);
+    std::string text;
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        text = std::string(1, '\0') + "not a regular file";
+    } else {
+        char buf[512];
+        ssize_t n;
+        while (text.size() < 4096 && (n = read(fd, buf, sizeof buf)) > 0)
+            text.append(buf, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return text;
+}
+
+void Simulator::readFaults()
+{
+    const std::string text = opt.faultsFile.empty() ? std::string() : faultsFileText(opt.faultsFile);
+    if (text == faultsText)
+        return;
+    faultsText = text;
+    unsigned faults = opt.faults;
+    std::string bad;
+    if (!text.empty() && text[0] == '\0')
+        say("faults file: " + opt.faultsFile + ": " + text.substr(1) + "; it names no fault");
+    else if (!sim::parseFaults(text, faults, bad))
+        say("faults file: " + opt.faultsFile + ": '" + bad + "' is not pump, tec or temp; ignored");
+    if (faults != pump.faults)
+        say("faults: " + sim::faultNames(faults));
+    pump.faults = faults;
+}
 
 std::size_t Simulator::backlog() const
 {
@@ -551,6 +614,7 @@ void Simulator::detach()
 
 void Simulator::tick(Clock::time_point now)
 {
+    readFaults();
     pump.advance(Seconds(now - lastModel).count());
     lastModel = now;
     if (!attached || (opt.count >= 0 && scheduled >= opt.count))
