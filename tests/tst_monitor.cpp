@@ -7,6 +7,7 @@
 #include "trendwindow.h"
 
 #include <qwt_plot.h>
+#include <qwt_plot_item.h>
 #include <qwt_scale_div.h>
 
 #include <QGroupBox>
@@ -225,6 +226,11 @@ private slots:
         const double end = double(at(600'000).toMSecsSinceEpoch());
         QCOMPARE(std::make_pair(trend->viewStart(), trend->viewEnd()), std::make_pair(end - 60'000, end));
         QCOMPARE(trend->plot()->axisScaleDiv(QwtPlot::yLeft).upperBound(), 2.0 * 1.1);
+        // Drawn in this order: the current over the dashed setpoint.
+        QStringList order;
+        for (const QwtPlotItem *item : trend->plot()->itemList(QwtPlotItem::Rtti_PlotCurve))
+            order << item->title().text();
+        QVERIFY2(order.indexOf("Pump current (A)") > order.indexOf("Current setpoint (A)"), qPrintable(order.join(", ")));
 
         QWidget *canvas = trend->plot()->canvas();
         const QPoint middle(canvas->width() / 2, canvas->height() / 2);
