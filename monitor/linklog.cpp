@@ -38,7 +38,9 @@ QString formatLine(const LinkLogEntry &e)
                  words::pumpSupply(r.pumpSupplyNormal), words::tec(r.tecLocked));
     }
     case LinkLogEntry::Skipped:
-        return QStringLiteral("%1  SKIP  %2  (%3 bytes)").arg(when, hexBytes(e.bytes)).arg(e.bytes.size());
+        return QStringLiteral("%1  SKIP  %2%3  (%4 bytes)")
+            .arg(when, hexBytes(e.bytes), e.skippedCount > e.bytes.size() ? QStringLiteral(" …") : QString())
+            .arg(e.skippedCount);
     case LinkLogEntry::Sent:
         return QStringLiteral("%1  TX    %2").arg(when, hexBytes(e.bytes));
     case LinkLogEntry::Event: {
@@ -95,7 +97,8 @@ void LinkLog::skipped(qint64 ms, const QByteArray &bytes)
     LinkLogEntry e;
     e.kind = LinkLogEntry::Skipped;
     e.whenMs = ms;
-    e.bytes = bytes;
+    e.bytes = bytes.left(kSkipShown);
+    e.skippedCount = bytes.size();
     add(std::move(e));
 }
 

@@ -23,11 +23,16 @@ struct LinkLogEntry {
     enum Kind { Received, Decoded, Skipped, Sent, Event };
     Kind kind = Event;
     qint64 whenMs = 0;       // ms since the epoch
-    QByteArray bytes;        // Received: payload; Skipped, Sent: the bytes
+    QByteArray bytes;        // Received: payload; Sent: the bytes; Skipped: the first kSkipShown
+    qint64 skippedCount = 0; // Skipped: how many there were
     Reading reading;  // Decoded
     LinkEvent event = LinkEvent::Open;
     QString detail;          // Event
 };
+
+// A run of skipped bytes shows this many, then "…" and the count: noise would
+// otherwise make lines, and the memory behind them, without bound.
+constexpr int kSkipShown = 32;
 
 // "14:03:21.042  RX  A5 5A … EE FF": local time to the millisecond, a tag, then
 // the bytes in hex; a received payload is shown as the whole status frame.

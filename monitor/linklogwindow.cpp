@@ -35,6 +35,19 @@ LinkLogWindow::LinkLogWindow(LinkLog &log, QWidget *parent)
     layout->addWidget(recordingLabel);
     setRecordingPath(QString());
 
+    // Following is the operator's choice, made by scrolling; the view's range
+    // also changes with its first layout, a resize or a horizontal scroll bar,
+    // and a view that follows stays at the end through those.
+    QScrollBar *bar = lines->verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int max) {
+        if (following)
+            bar->setValue(max);
+    });
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!appending)
+            following = value == bar->maximum();
+    });
+
     ticker->setInterval(kFlushMs);
     connect(ticker, &QTimer::timeout, this, &LinkLogWindow::flush);
     flush();
@@ -67,12 +80,12 @@ void LinkLogWindow::flush()
     text.reserve(int(entries.size()));
     for (const LinkLogEntry &entry : entries)
         text.append(formatLine(entry));
-    // Keep the view at the newest line only if the operator left it there.
     QScrollBar *bar = lines->verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
     const int kept = bar->value();
+    appending = true;
     lines->appendPlainText(text.join(QLatin1Char('\n')));
-    bar->setValue(atEnd ? bar->maximum() : kept);
+    appending = false;
+    bar->setValue(following ? bar->maximum() : kept);
 }
 
 void LinkLogWindow::showEvent(QShowEvent *event)

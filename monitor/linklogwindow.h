@@ -40,6 +40,9 @@ private:
     QLabel *counters;
     QLabel *recordingLabel;
     QTimer *ticker;
+    // The view stays on the newest line until the operator scrolls away.
+    bool following = true;
+    bool appending = false;
 };
 
 } // namespace laser

@@ -106,6 +106,8 @@ TrendWindow::TrendWindow(const TrendData &data, QWidget *parent)
     setpoint->setPen(QColor(255, 127, 14), 2.0, Qt::DashLine);
     setpoint->setHoldUntil([&data] { return data.latestTime(); });
     setpoint->attach(chart);
+    // Above the setpoint, so a gap in the current shows where the two are equal.
+    current->setZ(setpoint->z() + 1);
     temperature = new GapCurve(QCoreApplication::translate("MainWindow", "Pump temperature (°C)"), data.temperature());
     temperature->setPen(QColor(214, 39, 40), 1.0);
     temperature->setYAxis(QwtPlot::yRight);

@@ -61,6 +61,28 @@ private slots:
         QCOMPARE(taken(log), QString("12:00:09.042  ----  stale  8\n12:00:10.042  ----  stale  9"));
     }
 
+    // A run of noise shows its first 32 bytes and its size, and keeps no more than it shows.
+    void skipLine_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("line");
+        const QString bytes32 = QString("AB ").repeated(32).chopped(1);
+        QTest::newRow("one") << 1 << "12:00:01.042  SKIP  AB  (1 bytes)";
+        QTest::newRow("32, all shown") << 32 << "12:00:01.042  SKIP  " + bytes32 + "  (32 bytes)";
+        QTest::newRow("33") << 33 << "12:00:01.042  SKIP  " + bytes32 + " …  (33 bytes)";
+        QTest::newRow("100 kB") << 100'000 << "12:00:01.042  SKIP  " + bytes32 + " …  (100000 bytes)";
+    }
+    void skipLine()
+    {
+        QFETCH(int, size);
+        LinkLog log;
+        log.skipped(noon, QByteArray(size, '\xAB'));
+        const std::deque<laser::LinkLogEntry> lines = log.takePending();
+        QVERIFY(lines.front().bytes.size() <= laser::kSkipShown);
+        QTEST(laser::formatLine(lines.front()), "line");
+        QCOMPARE(log.counters().bytesSkipped, qint64(size));
+    }
+
     void age_data()
     {
         QTest::addColumn<qint64>("ms");

@@ -7,6 +7,7 @@
 #include "trendwindow.h"
 
 #include <qwt_plot.h>
+#include <qwt_plot_item.h>
 #include <qwt_scale_div.h>
 
 #include <QGroupBox>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QtTest>
@@ -224,6 +226,11 @@ private slots:
         const double end = double(at(600'000).toMSecsSinceEpoch());
         QCOMPARE(std::make_pair(trend->viewStart(), trend->viewEnd()), std::make_pair(end - 60'000, end));
         QCOMPARE(trend->plot()->axisScaleDiv(QwtPlot::yLeft).upperBound(), 2.0 * 1.1);
+        // Drawn in this order: the current over the dashed setpoint.
+        QStringList order;
+        for (const QwtPlotItem *item : trend->plot()->itemList(QwtPlotItem::Rtti_PlotCurve))
+            order << item->title().text();
+        QVERIFY2(order.indexOf("Pump current (A)") > order.indexOf("Current setpoint (A)"), qPrintable(order.join(", ")));
 
         QWidget *canvas = trend->plot()->canvas();
         const QPoint middle(canvas->width() / 2, canvas->height() / 2);
@@ -261,6 +268,46 @@ private slots:
         QVERIFY(s.messages.last().startsWith("图像保存失败："));
     }
 
+    // The link log follows the newest line from its first showing, with lines already
+    // waiting (opened right after Open) or not, whatever changes its view's height
+    // afterwards; scrolled up by the operator, it stays there.
+    void linkLogFollows_data()
+    {
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("a screenful waiting") << 40 << "";
+        QTest::newRow("made smaller") << 10 << "smaller";
+        QTest::newRow("a line wider than the view") << 10 << "wide";
+        QTest::newRow("scrolled up") << 40 << "up";
+    }
+    void linkLogFollows()
+    {
+        QFETCH(int, waiting);
+        QFETCH(QString, change);
+        StandIn s;
+        int n = 0;
+        const auto add = [&](int lines) {
+            for (const int end = n + lines; n < end; ++n)
+                s.monitor.onStatusDecoded(at(200 * n), reading(1.0, 25));
+        };
+        add(waiting);
+        s.monitor.showLinkLog();
+        laser::LinkLogWindow *log = s.monitor.linkLogWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(log));
+        const QScrollBar *bar = log->view()->verticalScrollBar();
+        add(1);
+        QTRY_COMPARE(log->view()->blockCount(), n);
+        if (change == "smaller")
+            log->resize(log->width(), log->height() / 2);
+        else if (change == "wide")
+            s.monitor.onBytesSkipped(at(200 * n++), QByteArray(32, 'x'));
+        else if (change == "up")
+            log->view()->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+        add(100);
+        QTRY_COMPARE(log->view()->blockCount(), n);
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), change == "up" ? 0 : bar->maximum());
+    }
 };
 
 QTEST_MAIN(MonitorTest)

@@ -1,10 +1,11 @@
-// laser-sim as a program: its options, its link, its output to a reader that
-// stops reading, and its end after --count frames.
+// laser-sim as a program: its options, its link, its stop signals, its faults,
+// its output to a reader that stops reading, and its end after --count frames.
 #include "ptypair.h"
 #include "simprocess.h"
 
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -24,6 +25,16 @@ QByteArray drain(int fd, int count = 1, int ms = 0)
     for (ssize_t n = 0; poll(&p, 1, out.size() < count ? int(deadline.remainingTime()) : 0) > 0 && (n = ::read(fd, buf, sizeof buf)) > 0;)
         out.append(buf, int(n));
     return out;
+}
+
+// Whether the process has ended, before QProcess has reaped it too.
+bool ended(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
 }
 
 // A file descriptor closed with its owner.
@@ -59,8 +70,11 @@ private slots:
         row("decimal: blank", 2, {"--rate", " 5"});
         row("decimal: over range", 2, {"--temp", "80.5"});
         row("decimal: exponent cut", 2, {"--tau", "1e"});
+        row("fault: unknown", 2, {"--fault", "pump,laser"});
+        row("fault: none named", 2, {"--fault", ","});
         row("whole: bounds", 0, {"--burst", "100", "--seed", "4294967295"});
         row("decimal: forms", 0, {"--rate", "1e2", "--temp", "-20", "--ramp", "+2.5", "--tau", ".5", "--hangup-after", "0"});
+        row("fault: each", 0, {"--fault", "pump", "--fault", "tec,temp"});
     }
     void numbers()
     {
@@ -76,8 +90,8 @@ private slots:
         QVERIFY2(exitCode ? err.contains(args[0] + ": '" + args[1] + "' is not") : err.isEmpty(), qPrintable(err));
     }
 
-    // An existing link is taken over only when it is a leftover: dangling, or to
-    // a pseudo-terminal. Anything else is refused and left as it was.
+    // An existing link is taken over only when it is a leftover: dangling. One to a
+    // live pty is a running simulator's; it and anything else are refused and left.
     void existingLink_data()
     {
         QTest::addColumn<QString>("target");
@@ -86,8 +100,8 @@ private slots:
         QTest::newRow("link to a folder") << "folder" << false;
         QTest::newRow("link to a device, not a pty") << "/dev/null" << false;
         QTest::newRow("plain file") << "plain" << false;
+        QTest::newRow("link to a live pty") << "pty" << false;
         QTest::newRow("dangling link") << "gone" << true;
-        QTest::newRow("link to a pty") << "pty" << true;
     }
     void existingLink()
     {
@@ -115,6 +129,88 @@ private slots:
         sim.process.terminate();
         QVERIFY(sim.process.waitForFinished(5000));
         QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    // However many stop signals come in a row, the run ends normally and its link goes.
+    void stopSignals_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("burst");
+        QTest::newRow("one SIGTERM") << int(SIGTERM) << false;
+        QTest::newRow("SIGTERM until it ends") << int(SIGTERM) << true;
+        QTest::newRow("SIGINT until it ends") << int(SIGINT) << true;
+        QTest::newRow("SIGHUP until it ends") << int(SIGHUP) << true;
+    }
+    void stopSignals()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, burst);
+        for (int run = 0; run < 10; ++run) {
+            SimProcess sim(LASER_SIM_PATH, {});
+            QTRY_VERIFY(sim.has("link: "));
+            const qint64 pid = sim.process.processId();
+            for (int sent = 0; sent < (burst ? 100000 : 1) && !ended(pid); ++sent)
+                ::kill(pid_t(pid), signal);
+            QVERIFY(sim.process.waitForFinished(5000));
+            QVERIFY2(!QFileInfo(sim.link).isSymLink(), qPrintable(QString("link left by run %1").arg(run)));
+            QVERIFY2(sim.process.exitStatus() == QProcess::NormalExit && sim.process.exitCode() == 0, qPrintable(QString("run %1").arg(run)));
+        }
+    }
+
+    // Faults raised for the run (--fault) or while it runs (--faults-file), and cleared
+    // when the file goes: the frames' flags byte and whether the temperature is off the table.
+    void faults_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<bool>("offTable");
+        QTest::addColumn<int>("clearedFlags");
+        auto row = [](const char *name, const QStringList &args, const QByteArray &file, const char *said, int flags, bool offTable, int cleared) {
+            QTest::newRow(name) << args << file << said << flags << offTable << cleared;
+        };
+        row("pump supply", {}, "pump\n", "faults: pump", 0x02, false, 0x03);
+        row("TEC lock", {}, "tec", "faults: tec", 0x01, false, 0x03);
+        row("temperature", {}, "temp", "faults: temp", 0x03, true, 0x03);
+        row("two and a typo", {}, "tec, pump tmep", "faults file: ", 0x00, false, 0x03);
+        row("--fault stays", {"--fault", "pump"}, "tec", "faults: pump tec", 0x00, false, 0x02);
+    }
+    void faults()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, said);
+        QFETCH(int, flags);
+        QFETCH(bool, offTable);
+        QFETCH(int, clearedFlags);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("faults");
+        // At its set point from the start, the TEC locks at once.
+        SimProcess sim(LASER_SIM_PATH, args + QStringList{"--temp", "22", "--rate", "50", "--faults-file", path});
+        QTRY_VERIFY(sim.has("link: "));
+        Fd line(sim.link, O_RDWR | O_NOCTTY);
+        // Waits for the newest frame to have these flags and temperature; 1443 is the
+        // code of 40 °C, the top of the calibration.
+        const auto frameWith = [&](int flags, bool offTable) {
+            QByteArray got, frame;
+            for (QDeadlineTimer deadline(5000); !deadline.hasExpired();) {
+                got += drain(line.fd, got.size() + frameSize, 100);
+                const int at = got.lastIndexOf("\xA5\x5A", got.size() - frameSize);
+                frame = at < 0 ? QByteArray() : got.mid(at, frameSize);
+                if (frame.size() == frameSize && frame[10] == char(flags) && ((uchar(frame[6]) << 8 | uchar(frame[7])) > 1443) == offTable)
+                    return true;
+            }
+            qWarning("last frame %s", frame.toHex(' ').constData());
+            return false;
+        };
+        QVERIFY(frameWith(clearedFlags, false));
+        QSaveFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size() && f.commit());
+        QVERIFY(frameWith(flags, offTable));
+        QTRY_VERIFY2(sim.has(said), qPrintable(sim.lines.join('\n')));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(frameWith(clearedFlags, false));
     }
 
     // stdout on a pipe that fills up (a paused pager): commands are still read,

@@ -51,6 +51,34 @@ constexpr int readsPerTurn = 16;
 volatile std::sig_atomic_t stopSignal = 0;
 extern "C" void onStopSignal(int sig) { stopSignal = sig; }
 
+// The mask to wait with: the stop signals are caught for the whole run and
+// let through only while waiting, so none is lost between a check and the wait.
+sigset_t waitMask;
+
+void catchStopSignals()
+{
+    struct sigaction sa{};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigprocmask(SIG_SETMASK, nullptr, &waitMask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(sig, &sa, nullptr);
+        sigaddset(&stops, sig);
+        sigdelset(&waitMask, sig);
+    }
+    sigprocmask(SIG_BLOCK, &stops, nullptr);
+}
+
+// ppoll that a stop signal interrupts.
+int waitFor(pollfd *fds, nfds_t n, Clock::duration wait)
+{
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(Clock::duration::zero(), wait)).count();
+    const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    return ppoll(fds, n, &ts, &waitMask);
+}
+
 struct Options {
     std::string link = "/tmp/laserpanel-sim";
     double rate = 5.0;
@@ -65,6 +93,8 @@ struct Options {
     unsigned long seed = 0;
     bool seeded = false;
     long count = -1;
+    unsigned faults = 0;
+    std::string faultsFile;
 };
 
 // Standard output, written only as fast as its reader takes it: a reader that
@@ -183,14 +213,15 @@ void LineOutput::flush()
 
 void LineOutput::drain(Clock::duration limit)
 {
+    // A stop signal ends the wait at once.
     const Clock::time_point until = Clock::now() + limit;
     for (;;) {
         flush();
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (waitFd() < 0 || left <= 0)
+        const Clock::time_point now = Clock::now();
+        if (waitFd() < 0 || now >= until || stopSignal)
             break;
         pollfd p{fd, POLLOUT, 0};
-        poll(&p, 1, static_cast<int>(left));
+        waitFor(&p, 1, until - now);
     }
     if (waitFd() >= 0)
         stop();
@@ -211,8 +242,8 @@ void usage(std::FILE *to)
         "'link: PATH'; open either one from the panel.\n"
         "\n"
         "  --link PATH          symlink to the port (default /tmp/laserpanel-sim); an\n"
-        "                       existing one is replaced only if it dangles or leads\n"
-        "                       to a pseudo-terminal\n"
+        "                       existing one is replaced only if it dangles (a link\n"
+        "                       to a live pseudo-terminal is a running simulator's)\n"
         "  --rate HZ            status frames per second (default 5, at most what\n"
         "                       115200 8N1 carries: 886/s divided by --burst)\n"
         "  --variant v1.3|v1.2  frequency step of the commands, 10 or 100 kHz\n"
@@ -226,12 +257,22 @@ void usage(std::FILE *to)
         "  --hangup-after S     after S seconds print 'hangup', close the line, exit\n"
         "  --seed N             seed for --split and --garbage\n"
         "  --count N            exit once the reader has the N-th frame\n"
+        "  --fault NAME         raise a laser fault for the whole run (repeatable):\n"
+        "                       pump  pump supply not normal (bit cleared)\n"
+        "                       tec   TEC lock lost (bit cleared)\n"
+        "                       temp  pump temperature outside the 0-40 C calibration\n"
+        "  --faults-file PATH   read before each status frame: the faults it names\n"
+        "                       (blank or comma separated) are raised too, so editing\n"
+        "                       it raises and clears them while running; a missing\n"
+        "                       file names none\n"
         "  --help               this text\n"
         "\n"
         "Frames are written only while something has the port open. Output lines:\n"
         "  port: PATH | link: PATH | seed: N | reader: open | reader: closed\n"
         "  command: trigger=... current=X.XX A pulse=X.XX ns freq=N kHz temp=N raw=HEX\n"
         "  bad frame: HEX | hangup | skipped: N | sent: N (always last)\n"
+        "  faults: NAME... | faults: none (when the raised faults change)\n"
+        "  faults file: PROBLEM (once, when the file cannot be used as it is)\n"
         "  dropped N lines of output (when standard output was not read; also on\n"
         "  stderr at exit)\n",
         to);
@@ -302,7 +343,7 @@ unsigned long long whole(const char *opt, const char *text, unsigned long long l
 Options parse(int argc, char **argv)
 {
     enum { oLink = 256, oRate, oVariant, oTemp, oRamp, oTau, oSplit, oGarbage, oBurst, oHangup,
-           oSeed, oCount, oHelp };
+           oSeed, oCount, oFault, oFaultsFile, oHelp };
     static const option longOptions[] = {
         {"link", required_argument, nullptr, oLink},
         {"rate", required_argument, nullptr, oRate},
@@ -316,6 +357,8 @@ Options parse(int argc, char **argv)
         {"hangup-after", required_argument, nullptr, oHangup},
         {"seed", required_argument, nullptr, oSeed},
         {"count", required_argument, nullptr, oCount},
+        {"fault", required_argument, nullptr, oFault},
+        {"faults-file", required_argument, nullptr, oFaultsFile},
         {"help", no_argument, nullptr, oHelp},
         {nullptr, 0, nullptr, 0},
     };
@@ -346,6 +389,15 @@ Options parse(int argc, char **argv)
             o.seeded = true;
             break;
         case oCount: o.count = static_cast<long>(whole("--count", optarg, 0, 1000000000000)); break;
+        case oFault: {
+            unsigned faults = 0;
+            std::string bad;
+            if (!sim::parseFaults(optarg, faults, bad) || !faults)
+                badUsage(std::string("--fault: '") + optarg + "' is not pump, tec or temp");
+            o.faults |= faults;
+            break;
+        }
+        case oFaultsFile: o.faultsFile = optarg; break;
         case oHelp: usage(stdout); std::exit(0);
         default:
             badUsage(std::string("unknown option or missing value: ") + argv[optind - 1]);
@@ -385,9 +437,9 @@ bool resetFarEnd(const std::string &path)
     return ok;
 }
 
-// A link is ours to replace only if it dangles (an earlier run's, whose pty
-// is gone) or leads to a pseudo-terminal; a link the user made to a file or a
-// folder is left as it is.
+// A link is ours to replace only if it dangles: an earlier run's, whose pty is
+// gone. One to a pseudo-terminal that exists belongs to a simulator still
+// running; a link the user made to a file or a folder is left as it is too.
 bool mayReplace(const std::string &link, const std::string &target)
 {
     struct stat st{};
@@ -408,13 +460,16 @@ bool mayReplace(const std::string &link, const std::string &target)
         std::fprintf(stderr, "laser-sim: --link %s: %s; not replacing it\n", link.c_str(), std::strerror(errno));
         return false;
     }
-    // Same driver as our own far end: another pty.
-    if (S_ISCHR(to.st_mode) && stat(target.c_str(), &ours) == 0 && major(to.st_rdev) == major(ours.st_rdev))
-        return true;
     char dest[PATH_MAX];
     const ssize_t n = readlink(link.c_str(), dest, sizeof dest - 1);
-    std::fprintf(stderr, "laser-sim: --link %s: a symlink to %s, which is not a pseudo-terminal; not replacing it\n",
-                 link.c_str(), n > 0 ? std::string(dest, static_cast<std::size_t>(n)).c_str() : "?");
+    const std::string pointsTo = n > 0 ? std::string(dest, static_cast<std::size_t>(n)) : "?";
+    // Same driver as our own far end: another pty, in use.
+    if (S_ISCHR(to.st_mode) && stat(target.c_str(), &ours) == 0 && major(to.st_rdev) == major(ours.st_rdev))
+        std::fprintf(stderr, "laser-sim: --link %s: a symlink to %s, a pseudo-terminal in use (is another "
+                             "laser-sim running?); not replacing it\n", link.c_str(), pointsTo.c_str());
+    else
+        std::fprintf(stderr, "laser-sim: --link %s: a symlink to %s, which is not a pseudo-terminal; not replacing it\n",
+                     link.c_str(), pointsTo.c_str());
     return false;
 }
 
@@ -475,6 +530,7 @@ private:
     void attach();
     void detach();
     void finish(bool hangup);
+    void readFaults();
     std::size_t backlog() const;
 
     const Options &opt;
@@ -490,7 +546,46 @@ private:
     bool waitWritable = false;
     long scheduled = 0, sent = 0, skipped = 0;
     Clock::time_point lastModel, lastInput;
+    std::string faultsText = std::string(1, '\0'); // as last read; never a file's
 };
+
+// The faults file's text, or "\0" and the reason it cannot be read. It is
+// opened without waiting, so a FIFO given by mistake cannot stall the line.
+std::string faultsFileText(const std::string &path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? std::string() : std::string(1, '\0') + std::strerror(errno);
+    std::string text;
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        text = std::string(1, '\0') + "not a regular file";
+    } else {
+        char buf[512];
+        ssize_t n;
+        while (text.size() < 4096 && (n = read(fd, buf, sizeof buf)) > 0)
+            text.append(buf, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return text;
+}
+
+void Simulator::readFaults()
+{
+    const std::string text = opt.faultsFile.empty() ? std::string() : faultsFileText(opt.faultsFile);
+    if (text == faultsText)
+        return;
+    faultsText = text;
+    unsigned faults = opt.faults;
+    std::string bad;
+    if (!text.empty() && text[0] == '\0')
+        say("faults file: " + opt.faultsFile + ": " + text.substr(1) + "; it names no fault");
+    else if (!sim::parseFaults(text, faults, bad))
+        say("faults file: " + opt.faultsFile + ": '" + bad + "' is not pump, tec or temp; ignored");
+    if (faults != pump.faults)
+        say("faults: " + sim::faultNames(faults));
+    pump.faults = faults;
+}
 
 std::size_t Simulator::backlog() const
 {
@@ -519,6 +614,7 @@ void Simulator::detach()
 
 void Simulator::tick(Clock::time_point now)
 {
+    readFaults();
     pump.advance(Seconds(now - lastModel).count());
     lastModel = now;
     if (!attached || (opt.count >= 0 && scheduled >= opt.count))
@@ -619,22 +715,13 @@ void Simulator::readCommands(Clock::time_point now)
 
 void Simulator::finish(bool hangup)
 {
-    // From here on a stop signal ends us at once, even while the last lines
-    // wait for their reader.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGHUP, SIG_DFL);
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGHUP);
-    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
-
+    // The stop signals stay caught and blocked until the link is gone; after
+    // that, one more ends the wait for the reader of the last lines.
     if (hangup)
         output.sayLast("hangup");
     close(master);
     removeLink(opt.link, farEnd);
+    stopSignal = 0;
     if (skipped)
         output.sayLast("skipped: " + std::to_string(skipped));
     output.sayLast("sent: " + std::to_string(sent));
@@ -668,12 +755,6 @@ void Simulator::run()
     // With --count, once the last frame is out: when to look next whether the
     // reader has it, and when to stop waiting for it.
     Clock::time_point lastFramesCheck = Clock::time_point::max(), lastFramesUntil = Clock::time_point::max();
-
-    sigset_t waitMask;
-    sigprocmask(SIG_SETMASK, nullptr, &waitMask);
-    sigdelset(&waitMask, SIGINT);
-    sigdelset(&waitMask, SIGTERM);
-    sigdelset(&waitMask, SIGHUP);
 
     for (;;) {
         Clock::time_point now = Clock::now();
@@ -729,15 +810,12 @@ void Simulator::run()
         if (reader.pending())
             wake = std::min(wake, lastInput + commandIdle);
 
-        const auto wait = std::max(Clock::duration::zero(), wake - now);
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
-        timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         // Our end reports hang-up for as long as nobody has the line open, so
         // it is only watched while someone does. Our output is watched only
         // while it has lines its reader did not take.
         pollfd p[2] = {{attached ? master : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
                        {output.waitFd(), POLLOUT, 0}};
-        const int r = ppoll(p, 2, &ts, &waitMask);
+        const int r = waitFor(p, 2, wake - now);
         if (r <= 0)
             continue;
         now = Clock::now();
@@ -772,21 +850,8 @@ int main(int argc, char **argv)
     }
     const std::string farEnd = name;
 
-    // Stop signals are let through only while waiting, so none is lost
-    // between a check and the wait.
-    struct sigaction sa{};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
+    catchStopSignals();
     std::signal(SIGPIPE, SIG_IGN);
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stops, nullptr);
 
     // Whoever waits for these lines opens the link next, so it must exist first.
     if (!makeLink(opt.link, farEnd)) {

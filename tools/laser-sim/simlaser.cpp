@@ -26,6 +26,13 @@ constexpr int lastCurrentCode = 163;
 constexpr double calibDegrees[] = {0, 10, 20, 30, 40};
 constexpr double calibCodes[] = {808, 966, 1125, 1284, 1443};
 constexpr int calibPoints = 5;
+// Where a pump with TemperatureOffTable reads: well above the table's 40.
+constexpr double offTableCelsius = 60.0;
+
+constexpr struct {
+    Fault fault;
+    const char *name;
+} faultList[] = {{PumpSupplyFault, "pump"}, {TecUnlocked, "tec"}, {TemperatureOffTable, "temp"}};
 
 // Code on the calibration line at celsius; the end segments extend beyond
 // the table so an out-of-range pump still sends a plausible code.
@@ -108,6 +115,37 @@ void Pump::apply(const Frame &command)
     targetCurrent = std::min(command[3] / 5.0, maxCurrent);
 }
 
+bool parseFaults(const std::string &text, unsigned &faults, std::string &bad)
+{
+    bool ok = true;
+    std::size_t at = 0;
+    for (;;) {
+        at = text.find_first_not_of(" \t\r\n,", at);
+        if (at == std::string::npos)
+            return ok;
+        const std::size_t end = std::min(text.find_first_of(" \t\r\n,", at), text.size());
+        const std::string word = text.substr(at, end - at);
+        at = end;
+        const auto known = std::find_if(std::begin(faultList), std::end(faultList),
+                                        [&word](const auto &f) { return word == f.name; });
+        if (known != std::end(faultList)) {
+            faults |= known->fault;
+        } else if (ok) {
+            bad = word;
+            ok = false;
+        }
+    }
+}
+
+std::string faultNames(unsigned faults)
+{
+    std::string names;
+    for (const auto &f : faultList)
+        if (faults & f.fault)
+            names += (names.empty() ? "" : " ") + std::string(f.name);
+    return names.empty() ? "none" : names;
+}
+
 bool Pump::tecLocked() const
 {
     return std::fabs(temperature - setTemperature) <= 0.5;
@@ -116,8 +154,10 @@ bool Pump::tecLocked() const
 Frame Pump::statusFrame() const
 {
     const int amps = codeForCurrent(current);
-    const int temp = std::clamp(codeForTemperature(temperature), 0, 0xFFFF);
-    const std::uint8_t flags = 0x01 | (tecLocked() ? 0x02 : 0x00);
+    const double celsius = faults & TemperatureOffTable ? offTableCelsius : temperature;
+    const int temp = std::clamp(codeForTemperature(celsius), 0, 0xFFFF);
+    const std::uint8_t flags = (faults & PumpSupplyFault ? 0x00 : 0x01) |
+                               (tecLocked() && !(faults & TecUnlocked) ? 0x02 : 0x00);
     return Frame{head0,
                  head1,
                  static_cast<std::uint8_t>(amps >> 8),

@@ -29,6 +29,21 @@ int codeForTemperature(double celsius);
 
 enum class Variant { v12, v13 };
 
+// Laser faults raised on demand, as bits of Pump::faults.
+enum Fault : unsigned {
+    PumpSupplyFault = 1u,     // pump-supply-normal bit cleared
+    TecUnlocked = 2u,         // TEC-locked bit cleared
+    TemperatureOffTable = 4u, // a temperature code beyond the 0-40 degree calibration
+};
+
+// Adds to faults the names in text ("pump", "tec", "temp"), separated by
+// blanks or commas. False, with the first unknown name in bad, if any is not
+// a fault; the known ones are added all the same.
+bool parseFaults(const std::string &text, unsigned &faults, std::string &bad);
+
+// "pump tec temp" in that order, or "none".
+std::string faultNames(unsigned faults);
+
 struct Pump {
     double current = 0.0;       // A, as the driver delivers it now
     double targetCurrent = 0.0; // A, last commanded
@@ -37,6 +52,7 @@ struct Pump {
     double rampAmpsPerSecond = 1.0;
     double timeConstant = 2.0;  // s
     std::uint8_t trigger = 0;   // echoed from the last command
+    unsigned faults = 0;        // Fault bits, shown in the status frames only
 
     static constexpr double maxCurrent = 8.0;
 
