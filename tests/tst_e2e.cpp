@@ -48,20 +48,11 @@ private slots:
         QCOMPARE(p.ui().edit_ifreq_a->text(), QString::number(variant::kFreqMaxSteps / 2 * variant::kFreqStepKHz));
     }
 
-    void everyFrameArrives_data()
-    {
-        QTest::addColumn<QStringList>("faults");
-        QTest::newRow("clean line") << QStringList{};
-        QTest::newRow("split frames") << QStringList{"--split"};
-        QTest::newRow("garbage between frames") << QStringList{"--garbage"};
-        QTest::newRow("bursts") << QStringList{"--burst", "8"};
-        QTest::newRow("all at once") << QStringList{"--split", "--garbage", "--burst", "4"};
-    }
-
+    // The window's own road (serialThread, the queued payloads) loses nothing
+    // of a line that splits frames, adds noise and sends bursts.
     void everyFrameArrives()
     {
-        QFETCH(QStringList, faults);
-        Sim sim(faults + QStringList{"--rate", "100", "--count", "150"});
+        Sim sim({"--split", "--garbage", "--burst", "4", "--rate", "100", "--count", "150"});
         QVERIFY(sim.ready());
         MainWindow w;
         MainWindowProbe p(w);
@@ -72,18 +63,6 @@ private slots:
         QVERIFY(sent >= 150);
         QTRY_COMPARE_WITH_TIMEOUT(payloads.size(), sent, 5000);
         QVERIFY(!sim.has("bad frame"));
-    }
-
-    void hangUp()
-    {
-        Sim sim({"--rate", "20", "--hangup-after", "1"});
-        QVERIFY(sim.ready());
-        MainWindow w;
-        MainWindowProbe p(w);
-        p.open(sim.link);
-        QCOMPARE(p.buttons(), QStringLiteral("010111"));
-        QTRY_COMPARE_WITH_TIMEOUT(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"), 5000);
-        QCOMPARE(p.buttons(), QStringLiteral("100001"));
     }
 };
 

@@ -260,6 +260,27 @@ private slots:
         QVERIFY2(ctl.lines.last().contains("\"kind\":\"status\""), qPrintable(ctl.lines.last()));
     }
 
+    // Each fault the simulator raises and clears reaches monitor --json as an
+    // alarm and its clearing.
+    void alarmsFromTheSimulator()
+    {
+        const QString faults = dir.filePath("faults");
+        Sim sim({"--rate", "50", "--temp", "25", "--tau", "0.05", "--faults-file", faults});
+        QVERIFY(sim.ready());
+        Ctl ctl({"monitor", "--json", "-p", sim.link});
+        QVERIFY(ctl.waitForLine("\"tec\":\"locked\""));
+        for (const auto &[name, condition] : {std::pair{"pump", "pump_supply"}, {"tec", "tec_lock"}, {"temp", "pump_temperature"}}) {
+            for (const char *kind : {"alarm", "alarm_cleared"}) {
+                QFile f(faults);
+                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                f.write(qstrcmp(kind, "alarm") == 0 ? name : "");
+                f.close();
+                const QString line = QString("\"detail\":\"%1\",\"kind\":\"%2\"").arg(condition, kind);
+                QVERIFY2(ctl.waitForLine(line), qPrintable(line + "\n" + ctl.all()));
+            }
+        }
+    }
+
     // At the line's full rate, split and with noise, none of the frames is lost.
     void monitorLineRate()
     {

@@ -1,5 +1,7 @@
-// The stale rule and the recording format, without a window.
+// The stale rule, the setpoint arithmetic and the recording format, without a window.
 #include "csvrecord.h"
+#include "firmware.h"
+#include "setpoint.h"
 #include "stalerule.h"
 
 #include <QtTest>
@@ -11,6 +13,51 @@ class LinkRulesTest : public QObject
     Q_OBJECT
 
 private slots:
+    // Typed text to a scroll position: out of range goes to the bound, text that
+    // is no number counts as 0, frequencies are whole kHz cut to a step.
+    void typedSetpoint_data()
+    {
+        QTest::addColumn<QString>("field");   // A, ns, or the kHz step
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("clamped");
+        QTest::newRow("3.3 A") << "A" << "3.3" << 16 << false;
+        QTest::newRow("2.45 A") << "A" << "2.45" << 12 << false;
+        QTest::newRow("7.001 A") << "A" << "7.001" << 35 << true;
+        QTest::newRow("-1 A") << "A" << "-1" << 0 << true;
+        QTest::newRow("1e400 A") << "A" << "1e400" << 35 << true;
+        QTest::newRow("-inf A") << "A" << "-inf" << 0 << true;
+        QTest::newRow("nan A") << "A" << "nan" << 0 << true;
+        QTest::newRow("abc A") << "A" << "abc" << 0 << false;
+        QTest::newRow("3.3 ns") << "ns" << "3.3" << 13 << false;
+        QTest::newRow("16 ns") << "ns" << "16" << 60 << true;
+        QTest::newRow("2.99 ns") << "ns" << "2.99" << 12 << true;
+        QTest::newRow("empty ns") << "ns" << "" << 12 << true;
+        QTest::newRow("305 kHz in 10") << "10" << "305" << 30 << false;
+        QTest::newRow("1500 kHz in 10") << "10" << "1500" << 100 << true;
+        QTest::newRow("3 kHz in 10") << "10" << "3" << 1 << true;
+        QTest::newRow("300.5 kHz in 10") << "10" << "300.5" << 1 << true;
+        QTest::newRow("overflow in 10") << "10" << "99999999999" << 100 << true;
+        QTest::newRow("-overflow in 10") << "10" << "-99999999999" << 1 << true;
+        QTest::newRow("950 kHz in 100") << "100" << "950" << 9 << false;
+    }
+    void typedSetpoint()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(int, position);
+        QFETCH(bool, clamped);
+        setpoint::Typed t{};
+        if (field == "A")
+            t = setpoint::fromDecimalText(text, setpoint::kCurrentStepsPerAmp, laser::kCurrentMinSteps, laser::kCurrentMaxSteps);
+        else if (field == "ns")
+            t = setpoint::fromDecimalText(text, setpoint::kPulseStepsPerNs, laser::kPulseMinSteps, laser::kPulseMaxSteps);
+        else
+            t = setpoint::fromFrequencyText(text, field.toInt(), laser::kFreqMinSteps, 1000 / field.toInt());
+        QCOMPARE(std::make_pair(t.position, t.clamped), std::make_pair(position, clamped));
+        QCOMPARE(setpoint::commandSteps(t.member), position);
+    }
+
     // Frame times after a start at 0, then the time asked about.
     void staleRule_data()
     {

@@ -57,36 +57,19 @@ private slots:
         QTest::addColumn<QString>("end");          // return, tab, a click on Send, or set: setText instead of typing
         QTest::addColumn<QVariantList>("shown");   // text, scroll position, setting
 
-        const QString f300 = QString::number(300 / variant::kFreqStepKHz), f500 = QString::number(500 / variant::kFreqStepKHz);
+        const QString f500 = QString::number(500 / variant::kFreqStepKHz);
+        // The arithmetic has its own table; these are what only the window shows.
         QTest::newRow("current 3.3") << "current" << 0 << "3.3" << "send" << QVariantList{"3.20", 16, 16.0};
         QTest::newRow("current 2.45 between steps") << "current" << 12 << "2.45" << "tab" << QVariantList{"2.40", 12, 12.0};
         QTest::newRow("current 2.5 set") << "current" << 0 << "2.5" << "set" << QVariantList{"2.40", 12, 12.0};
-        QTest::newRow("freq 300") << "ifreq" << fMax << "300" << "return" << QVariantList{"300", f300.toInt(), f300.toDouble()};
+        QTest::newRow("current 10 set") << "current" << 0 << "10" << "set" << QVariantList{"7.00", 35, 35.0};
+        QTest::newRow("current -1") << "current" << 20 << "-1" << "return" << QVariantList{"0.00", 0, 0.0};
         QTest::newRow("freq 500") << "ifreq" << f0 << "500" << "tab" << QVariantList{"500", f500.toInt(), f500.toDouble()};
         QTest::newRow("freq unsnapped") << "ifreq" << 1 << unsnapped << "return" << QVariantList{QString::number(f0 * variant::kFreqStepKHz), f0, double(f0)};
-        QTest::newRow("pw 10") << "pw" << 20 << "10" << "return" << QVariantList{"10.00", 40, 40.0};
+        QTest::newRow("freq 3 set") << "ifreq" << f0 << "3" << "set" << QVariantList{fMin, 1, 1.0};
         QTest::newRow("pw 3.3") << "pw" << 20 << "3.3" << "send" << QVariantList{"3.25", 13, 13.0};
         QTest::newRow("pw 12.5 set") << "pw" << 20 << "12.5" << "set" << QVariantList{"12.50", 50, 50.0};
-
-        // Out of range: the nearest bound.
-        QTest::newRow("current 10 set") << "current" << 0 << "10" << "set" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("current 7.001 at max") << "current" << 35 << "7.001" << "tab" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("current -1") << "current" << 20 << "-1" << "return" << QVariantList{"0.00", 0, 0.0};
-        QTest::newRow("current 1e400") << "current" << 20 << "1e400" << "return" << QVariantList{"7.00", 35, 35.0};
-        QTest::newRow("current -inf") << "current" << 10 << "-inf" << "return" << QVariantList{"0.00", 0, 0.0};
-        QTest::newRow("pw 16") << "pw" << 20 << "16" << "return" << QVariantList{"15.00", 60, 60.0};
-        QTest::newRow("pw 2.99") << "pw" << 20 << "2.99" << "return" << QVariantList{"3.00", 12, 12.0};
-        QTest::newRow("freq 1500") << "ifreq" << 2 << "1500" << "send" << QVariantList{"1000", fMax, double(fMax)};
-        QTest::newRow("freq 3 set") << "ifreq" << f0 << "3" << "set" << QVariantList{fMin, 1, 1.0};
-        QTest::newRow("freq overflow") << "ifreq" << 2 << "99999999999" << "return" << QVariantList{"1000", fMax, double(fMax)};
-        QTest::newRow("freq -99999999999") << "ifreq" << 2 << "-99999999999" << "return" << QVariantList{fMin, 1, 1.0};
-
-        // Not a number: 0, then the bound.
-        QTest::newRow("current abc") << "current" << 20 << "abc" << "return" << QVariantList{"0.00", 0, 0.0};
-        QTest::newRow("current nan") << "current" << 20 << "nan" << "return" << QVariantList{"0.00", 0, 0.0};
-        QTest::newRow("pw emptied") << "pw" << 20 << "" << "return" << QVariantList{"3.00", 12, 12.0};
         QTest::newRow("pw x") << "pw" << 20 << "x" << "tab" << QVariantList{"3.00", 12, 12.0};
-        QTest::newRow("freq decimal point") << "ifreq" << f0 << "300.5" << "return" << QVariantList{fMin, 1, 1.0};
     }
     void typing()
     {
