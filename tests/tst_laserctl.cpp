@@ -89,7 +89,8 @@ private slots:
         QTest::newRow("set v1.2 defaults") << QStringList{"set", "--variant", "v1.2"} << none << 0
             << "A5 5A 00 00 22 00 00 14 03 00 00 FA FB" << QStringList{"frequency 300 kHz"};
         QTest::newRow("set v1.3 between steps truncates") << QStringList{"set", "--variant", "v1.3", "--current", "2.59", "--pulse", "3.49", "--freq", "309", "--trigger", "external"} << none << 0
-            << "A5 5A 01 0C 22 00 00 0D 1E 00 00 FA FB" << QStringList{"current 2.40 A  pulse 3.25 ns  frequency 300 kHz  trigger external"};
+            << "A5 5A 01 0C 22 00 00 0D 1E 00 00 FA FB" << QStringList{"current 2.40 A  pulse 3.25 ns  frequency 300 kHz  trigger external",
+            "note: current 2.59 A is sent as 2.40 A (steps of 0.20 A)", "note: freq 309 kHz is sent as 300 kHz (steps of 10 kHz)"};
         QTest::newRow("set v1.3 top of every range") << QStringList{"set", "--variant", "v1.3", "--current", "7", "--pulse", "15", "--freq", "1000"} << none << 0
             << "A5 5A 00 23 22 00 00 3C 64 00 00 FA FB" << QStringList{"current 7.00 A  pulse 15.00 ns  frequency 1000 kHz"};
 
@@ -120,6 +121,10 @@ private slots:
             << QStringList{"trigger: external reported, but internal was set", "NOT verified"};
         QTest::newRow("verify: current differs") << verify + QStringList{"--current", "3", "--trigger", "external", "--tolerance", "0.2"} << kFrame << 9
             << "A5 5A 01 0F 22 00 00 14 1E 00 00 FA FB" << QStringList{"2.35 A reported for 3.00 A set, 0.65 A off (tolerance 0.20 A)\nNOT verified"};
+        // Below the lowest readable current the laser reports 0.00 A, and that agrees.
+        QTest::newRow("verify: below what the laser reads") << verify + QStringList{"--current", "0.4", "--trigger", "external"}
+            << QByteArray::fromHex("A55A 0000 01 00 0465 0000 03 EEFF") << 0 << "A5 5A 01 02 22 00 00 14 1E 00 00 FA FB"
+            << QStringList{"0.00 A reported for 0.40 A set, 0.00 A off", "verified"};
         QTest::newRow("verify: no laser") << verify + QStringList{"--current", "2.4"} << none << 3 << sent << QStringList{"PORT: no status frame within 0.5 s"};
     }
 
