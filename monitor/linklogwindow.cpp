@@ -15,11 +15,9 @@
 namespace laser {
 
 LinkLogWindow::LinkLogWindow(LinkLog &log, QWidget *parent)
-    : QWidget(parent, Qt::Window), log(log), lines(new QPlainTextEdit(this)),
-      counters(new QLabel(this)), recordingLabel(new QLabel(this)), ticker(new QTimer(this))
+    : MonitorView(kFlushMs, parent), log(log), lines(new QPlainTextEdit(this)), counters(new QLabel(this))
 {
     setWindowTitle(QCoreApplication::translate("MainWindow", "Link log"));
-    setAttribute(Qt::WA_QuitOnClose, false);
     resize(820, 520);
 
     lines->setReadOnly(true);
@@ -32,8 +30,7 @@ LinkLogWindow::LinkLogWindow(LinkLog &log, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(counters);
     layout->addWidget(lines, 1);
-    layout->addWidget(recordingLabel);
-    setRecordingPath(QString());
+    layout->addWidget(recordingLine());
 
     // Following is the operator's choice, made by scrolling; the view's range
     // also changes with its first layout, a resize or a horizontal scroll bar,
@@ -48,16 +45,7 @@ LinkLogWindow::LinkLogWindow(LinkLog &log, QWidget *parent)
             following = value == bar->maximum();
     });
 
-    ticker->setInterval(kFlushMs);
-    connect(ticker, &QTimer::timeout, this, &LinkLogWindow::flush);
     flush();
-}
-
-void LinkLogWindow::setRecordingPath(const QString &path)
-{
-    recordingLabel->setText(path.isEmpty()
-        ? QCoreApplication::translate("MainWindow", "Not recording")
-        : QCoreApplication::translate("MainWindow", "Recording to %1").arg(QDir::toNativeSeparators(path)));
 }
 
 QString LinkLogWindow::countersText() const
@@ -86,19 +74,6 @@ void LinkLogWindow::flush()
     lines->appendPlainText(text.join(QLatin1Char('\n')));
     appending = false;
     bar->setValue(following ? bar->maximum() : kept);
-}
-
-void LinkLogWindow::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    flush();
-    ticker->start();
-}
-
-void LinkLogWindow::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    ticker->stop();
 }
 
 } // namespace laser

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "monitorview.h"
+
 #include <QWidget>
 
 class QLabel;
 class QPlainTextEdit;
-class QTimer;
 
 namespace laser {
 
@@ -14,7 +15,7 @@ class LinkLog;
 // skipped bytes and link event, the last LinkLog::kLinesKept of them, with the
 // counters and the age of the last valid frame. Lines are taken in batches on
 // a timer, so line rate costs one append per tick rather than one per frame.
-class LinkLogWindow : public QWidget
+class LinkLogWindow : public MonitorView
 {
     Q_OBJECT
 
@@ -23,7 +24,6 @@ public:
 
     explicit LinkLogWindow(LinkLog &log, QWidget *parent = nullptr);
 
-    void setRecordingPath(const QString &path);  // empty: not recording
     // Shows the lines that came since the last call and updates the counters.
     void flush();
 
@@ -31,15 +31,12 @@ public:
     QString countersText() const;
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
+    void refreshView() override { flush(); }
 
 private:
     LinkLog &log;
     QPlainTextEdit *lines;
     QLabel *counters;
-    QLabel *recordingLabel;
-    QTimer *ticker;
     // The view stays on the newest line until the operator scrolls away.
     bool following = true;
     bool appending = false;

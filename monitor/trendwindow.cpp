@@ -50,12 +50,10 @@ double spanMs(TrendWindow::Span span)
 } // namespace
 
 TrendWindow::TrendWindow(const TrendData &data, QWidget *parent)
-    : QWidget(parent, Qt::Window), data(data), chart(new QwtPlot(this)),
-      spanBox(new QComboBox(this)), followBox(new QCheckBox(QCoreApplication::translate("MainWindow", "Follow"), this)),
-      recordingLabel(new QLabel(this)), ticker(new QTimer(this))
+    : MonitorView(kRefreshMs, parent), data(data), chart(new QwtPlot(this)),
+      spanBox(new QComboBox(this)), followBox(new QCheckBox(QCoreApplication::translate("MainWindow", "Follow"), this))
 {
     setWindowTitle(QCoreApplication::translate("MainWindow", "Trend"));
-    setAttribute(Qt::WA_QuitOnClose, false);
     resize(960, 560);
 
     spanBox->addItems({QCoreApplication::translate("MainWindow", "1 min"),
@@ -77,8 +75,7 @@ TrendWindow::TrendWindow(const TrendData &data, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(controls);
     layout->addWidget(chart, 1);
-    layout->addWidget(recordingLabel);
-    setRecordingPath(QString());
+    layout->addWidget(recordingLine());
 
     chart->setCanvasBackground(Qt::white);
     chart->setAxisTitle(QwtPlot::yLeft, QCoreApplication::translate("MainWindow", "Pump current (A)"));
@@ -133,16 +130,7 @@ TrendWindow::TrendWindow(const TrendData &data, QWidget *parent)
             refresh();
     });
     connect(save, &QPushButton::clicked, this, &TrendWindow::chooseImageFile);
-    ticker->setInterval(kRefreshMs);
-    connect(ticker, &QTimer::timeout, this, &TrendWindow::refresh);
     refresh();
-}
-
-void TrendWindow::setRecordingPath(const QString &path)
-{
-    recordingLabel->setText(
-        path.isEmpty() ? QCoreApplication::translate("MainWindow", "Not recording")
-                       : QCoreApplication::translate("MainWindow", "Recording to %1").arg(QDir::toNativeSeparators(path)));
 }
 
 TrendWindow::Span TrendWindow::span() const
@@ -234,19 +222,6 @@ void TrendWindow::chooseImageFile()
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
         path += QStringLiteral(".png");
     saveImage(path);
-}
-
-void TrendWindow::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    refresh();
-    ticker->start();
-}
-
-void TrendWindow::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    ticker->stop();
 }
 
 } // namespace laser

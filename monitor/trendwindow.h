@@ -1,11 +1,11 @@
 #pragma once
 
+#include "monitorview.h"
+
 #include <QWidget>
 
 class QCheckBox;
 class QComboBox;
-class QLabel;
-class QTimer;
 class QwtPlot;
 
 namespace laser {
@@ -17,7 +17,7 @@ class TrendData;
 // current setpoint as a step line. The view follows the newest data over the
 // chosen span until the operator pans (drag) or zooms (wheel) the time axis;
 // "Follow" takes it up again. The y axes always fit what is in view.
-class TrendWindow : public QWidget
+class TrendWindow : public MonitorView
 {
     Q_OBJECT
 
@@ -26,7 +26,6 @@ public:
 
     explicit TrendWindow(const TrendData &data, QWidget *parent = nullptr);
 
-    void setRecordingPath(const QString &path);  // empty: not recording
     Span span() const;
     void setSpan(Span span);
     bool isFollowing() const;
@@ -45,8 +44,7 @@ signals:
     void message(const QString &text);
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
+    void refreshView() override { refresh(); }
 
 private:
     void chooseImageFile();
@@ -59,8 +57,6 @@ private:
     GapCurve *setpoint;
     QComboBox *spanBox;
     QCheckBox *followBox;
-    QLabel *recordingLabel;
-    QTimer *ticker;
     bool adjusting = false;  // the window, not the operator, is moving the time axis
 };
 
