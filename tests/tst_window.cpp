@@ -3,6 +3,7 @@
 #include "variant.h"
 
 #include <QAbstractItemModel>
+#include <QClipboard>
 #include <QCompleter>
 #include <QSerialPortInfo>
 #include <QtTest>
@@ -44,12 +45,31 @@ private slots:
         QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
     }
 
+    // The ports are listed once the operator uses the field, before the completer
+    // looks: a key (Down shows the list) or a paste by the mouse.
+    void portFieldOffersSerialPorts_data()
+    {
+        QTest::addColumn<QString>("use");
+        QTest::newRow("Down") << "down";
+        QTest::newRow("typing") << "type";
+        QTest::newRow("paste") << "paste";
+    }
     void portFieldOffersSerialPorts()
     {
+        QFETCH(QString, use);
         MainWindow w;
         MainWindowProbe p(w);
-        QCompleter *completer = p.ui().portnun_edit->completer();
+        QLineEdit *edit = p.ui().portnun_edit;
+        QCompleter *completer = edit->completer();
         QVERIFY(completer);
+        if (use == "down") {
+            QTest::keyClick(edit, Qt::Key_Down);
+        } else if (use == "type") {
+            QTest::keyClicks(edit, "tty");
+        } else {
+            QGuiApplication::clipboard()->setText("/dev/tty");
+            edit->paste();
+        }
         QStringList offered, present;
         for (int row = 0; row < completer->model()->rowCount(); ++row)
             offered << completer->model()->index(row, 0).data().toString();
@@ -58,7 +78,7 @@ private slots:
         present.sort();
         QCOMPARE(offered, present);
         // Still free text: any name reaches the next Open.
-        p.ui().portnun_edit->setText(QStringLiteral(" /dev/ttyUSB9 "));
+        edit->setText(QStringLiteral(" /dev/ttyUSB9 "));
         QCOMPARE(p.portName(), QStringLiteral(" /dev/ttyUSB9 "));
     }
 };
