@@ -1,5 +1,6 @@
 #include "language.h"
 #include "mainwindow.h"
+#include "panelicon.h"
 #include "quitsignals.h"
 #include "timezone.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char *argv[])
     // A stop signal ends the event loop, so the window closes its port.
     platform::quitOnSignals(app);
     language::install(app);
+    // Every window of the panel: the control window, the trend and the link log.
+    QApplication::setWindowIcon(panelIcon());
     int result = 0;
     {
         MainWindow window;

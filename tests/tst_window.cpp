@@ -1,4 +1,5 @@
 // The window as it stands after construction.
+#include "panelicon.h"
 #include "probe.h"
 #include "variant.h"
 
@@ -80,6 +81,18 @@ private slots:
         // Still free text: any name reaches the next Open.
         edit->setText(QStringLiteral(" /dev/ttyUSB9 "));
         QCOMPARE(p.portName(), QStringLiteral(" /dev/ttyUSB9 "));
+    }
+
+    // The icon the build renders: every size it embeds, and one between them scaled down.
+    void icon()
+    {
+        const QIcon icon = panelIcon();
+        QCOMPARE(icon.availableSizes(), (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}}));
+        for (const QSize &size : icon.availableSizes() + QList<QSize>{{20, 20}, {512, 512}}) {
+            const QImage image = icon.pixmap(size).toImage();
+            QCOMPARE(image.size(), size.boundedTo({128, 128}));
+            QVERIFY(image.pixelColor(size.width() / 2, size.height() / 2).alpha() == 255);
+        }
     }
 };
 
