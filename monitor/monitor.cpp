@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QStandardPaths>
 #include <QWidget>
@@ -68,8 +69,11 @@ Monitor::~Monitor()
 
 QString Monitor::suggestedPath()
 {
-    return defaultRecordingPath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                                QDateTime::currentDateTime());
+    // The dialog shows the current folder for one that does not exist.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return defaultRecordingPath(folder, QDateTime::currentDateTime());
 }
 
 void Monitor::watch(QObject *object)
