@@ -1,9 +1,14 @@
 #include "language.h"
 #include "mainwindow.h"
+#include "panelicon.h"
 #include "quitsignals.h"
 #include "timezone.h"
 
 #include <QApplication>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -13,10 +18,19 @@ int main(int argc, char *argv[])
     // A stop signal ends the event loop, so the window closes its port.
     platform::quitOnSignals(app);
     language::install(app);
+    // Every window of the panel: the control window, the trend and the link log.
+    QApplication::setWindowIcon(panelIcon());
     int result = 0;
     {
         MainWindow window;
         window.show();
+        // For scripts/bench-startup.sh: when start-up is over, in µs since the epoch.
+        if (qEnvironmentVariableIsSet("LASERPANEL_EXIT_AT_START"))
+            QTimer::singleShot(0, &app, [&app] {
+                const auto now = std::chrono::system_clock::now().time_since_epoch();
+                std::printf("%lld\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
+                app.quit();
+            });
         result = app.exec();
     }
     return result;

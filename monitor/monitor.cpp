@@ -9,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QWidget>
 

@@ -40,7 +40,8 @@ public:
     // A non-native file dialog unless replaced (tests pass a function).
     using PathChooser = std::function<QString(const QString &suggested)>;
     void setPathChooser(PathChooser chooser) { choosePath = std::move(chooser); }
-    // laserpanel-YYYYMMDD-HHMMSS.csv in the documents folder, for now.
+    // laserpanel-YYYYMMDD-HHMMSS.csv in the documents folder, or in the home
+    // folder while there is none.
     static QString suggestedPath();
 
     bool startRecording(const QString &path);

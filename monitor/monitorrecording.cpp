@@ -10,14 +10,18 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 using namespace laser;
 
 QString Monitor::suggestedPath()
 {
-    return defaultRecordingPath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                                QDateTime::currentDateTime());
+    // The dialog shows the current folder for one that does not exist.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return defaultRecordingPath(folder, QDateTime::currentDateTime());
 }
 
 void Monitor::toggleRecording()

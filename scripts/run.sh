@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the panel and the simulated laser, and starts
-# both: the panel talks to the simulator over a pseudo-terminal.
+# Installs what is missing, builds the panel, laserctl and the simulated laser
+# (all that `cmake --install` puts in place, and the simulator), and starts the
+# panel and the simulator: the panel talks to it over a pseudo-terminal.
 # Usage: scripts/run.sh [v1.3|v1.2]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ link=/tmp/laserpanel-sim
 bash scripts/deps.sh
 dir="build/$variant"
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLASERPANEL_VARIANT="$variant" -DLASERPANEL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target laserpanel laser-sim
+cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target laserpanel laserctl laser-sim
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   cat >&2 <<MSG
@@ -19,9 +20,10 @@ The build is ready. To run it on a virtual display instead:
   sudo apt-get install xvfb      # once
   xvfb-run -a bash scripts/run.sh $variant
 xvfb-run gives its DISPLAY and XAUTHORITY to its own child only (another shell gets
-"Authorization required"), so take a screenshot from inside that child, for example
-(import is in the package imagemagick):
-  xvfb-run -a -s '-screen 0 800x700x24' bash -c 'bash scripts/run.sh $variant & sleep 15; import -window root shot.png'
+"Authorization required"), so take a screenshot from inside that child once the
+window is there, for example (sudo apt-get install xdotool imagemagick):
+  xvfb-run -a -s '-screen 0 800x700x24' bash -c 'bash scripts/run.sh $variant &
+    timeout 900 xdotool search --sync --onlyvisible --class laserpanel >/dev/null && import -window root shot.png'
 scripts/screenshot.sh goes further: it opens the simulated laser in the panel and
 writes docs/panel.png.
 MSG

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTextBlock>
@@ -193,12 +194,36 @@ private slots:
         if (key != Qt::Key_R)
             return;
         QCOMPARE(s.monitor.recordingPath(), dir.filePath("chosen.csv"));
-        const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(docs) + "/laserpanel-\\d{8}-\\d{6}\\.csv$")
-                     .match(offered).hasMatch(), qPrintable(offered));
+        QVERIFY2(QRegularExpression("/laserpanel-\\d{8}-\\d{6}\\.csv$").match(offered).hasMatch(), qPrintable(offered));
+        QCOMPARE(QFileInfo(offered).absolutePath(), QFileInfo(Monitor::suggestedPath()).absolutePath());
         QCOMPARE(s.monitor.recordAction()->text(), QString("Stop recording"));
         QTest::keyClick(&s.window, Qt::Key_R, Qt::ControlModifier);
         QVERIFY(!s.monitor.isRecording());
+    }
+
+    // Start recording… offers the documents folder, or the home folder while there is
+    // none: the dialog showed the current folder for one that does not exist.
+    void recordingFolder_data()
+    {
+        QTest::addColumn<QString>("documents");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("a folder") << "folder" << "Documents";
+        QTest::newRow("missing") << "" << ".";
+        QTest::newRow("a file") << "file" << ".";
+    }
+    void recordingFolder()
+    {
+        QFETCH(QString, documents);
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+        qputenv("HOME", QFile::encodeName(home.path()));
+        if (documents == "folder")
+            QVERIFY(QDir(home.path()).mkdir("Documents"));
+        else if (documents == "file")
+            QVERIFY(QFile(home.filePath("Documents")).open(QIODevice::WriteOnly));
+        QFETCH(QString, offered);
+        QCOMPARE(QFileInfo(Monitor::suggestedPath()).absolutePath(), QDir::cleanPath(home.filePath(offered)));
     }
 
     // The view follows the newest data over the span; a wheel zoom pauses it, and Follow

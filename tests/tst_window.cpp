@@ -1,8 +1,10 @@
 // The window as it stands after construction.
+#include "panelicon.h"
 #include "probe.h"
 #include "variant.h"
 
 #include <QAbstractItemModel>
+#include <QClipboard>
 #include <QCompleter>
 #include <QSerialPortInfo>
 #include <QtTest>
@@ -44,12 +46,31 @@ private slots:
         QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
     }
 
+    // The ports are listed once the operator uses the field, before the completer
+    // looks: a key (Down shows the list) or a paste by the mouse.
+    void portFieldOffersSerialPorts_data()
+    {
+        QTest::addColumn<QString>("use");
+        QTest::newRow("Down") << "down";
+        QTest::newRow("typing") << "type";
+        QTest::newRow("paste") << "paste";
+    }
     void portFieldOffersSerialPorts()
     {
+        QFETCH(QString, use);
         MainWindow w;
         MainWindowProbe p(w);
-        QCompleter *completer = p.ui().portnun_edit->completer();
+        QLineEdit *edit = p.ui().portnun_edit;
+        QCompleter *completer = edit->completer();
         QVERIFY(completer);
+        if (use == "down") {
+            QTest::keyClick(edit, Qt::Key_Down);
+        } else if (use == "type") {
+            QTest::keyClicks(edit, "tty");
+        } else {
+            QGuiApplication::clipboard()->setText("/dev/tty");
+            edit->paste();
+        }
         QStringList offered, present;
         for (int row = 0; row < completer->model()->rowCount(); ++row)
             offered << completer->model()->index(row, 0).data().toString();
@@ -58,8 +79,20 @@ private slots:
         present.sort();
         QCOMPARE(offered, present);
         // Still free text: any name reaches the next Open.
-        p.ui().portnun_edit->setText(QStringLiteral(" /dev/ttyUSB9 "));
+        edit->setText(QStringLiteral(" /dev/ttyUSB9 "));
         QCOMPARE(p.portName(), QStringLiteral(" /dev/ttyUSB9 "));
+    }
+
+    // The icon the build renders: every size it embeds, and one between them scaled down.
+    void icon()
+    {
+        const QIcon icon = panelIcon();
+        QCOMPARE(icon.availableSizes(), (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}}));
+        for (const QSize &size : icon.availableSizes() + QList<QSize>{{20, 20}, {512, 512}}) {
+            const QImage image = icon.pixmap(size).toImage();
+            QCOMPARE(image.size(), size.boundedTo({128, 128}));
+            QVERIFY(image.pixelColor(size.width() / 2, size.height() / 2).alpha() == 255);
+        }
     }
 };
 
