@@ -9,7 +9,6 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMenu>
 #include <QWidget>
 
