@@ -27,7 +27,7 @@ trap cleanup EXIT
 frames=$((rate * seconds))
 # Started from a subshell, so it is not our child: bash's `time` counts the
 # children reaped while it runs, and would add the simulator's CPU to laserctl's.
-sim_pid=$("$dir/tools/laser-sim/laser-sim" --link "$work/laser" --rate "$rate" --count "$frames" > "$work/sim.log" 2>&1 & echo $!)
+sim_pid=$("$dir/laser-sim/laser-sim" --link "$work/laser" --rate "$rate" --count "$frames" > "$work/sim.log" 2>&1 & echo $!)
 deadline=$((SECONDS + 10))
 until grep -q '^link: ' "$work/sim.log"; do
   [ "$SECONDS" -lt "$deadline" ] || { echo "the simulated laser did not start" >&2; exit 2; }
@@ -38,7 +38,7 @@ echo "=== laserctl monitor${*:+ $*} at $rate frames/s for $seconds s"
 # The simulator starts sending when laserctl opens the port and hangs up after
 # the last frame, which ends laserctl (exit 8, link lost).
 TIMEFORMAT='%U %S %R'
-{ time "$dir/tools/laserctl/laserctl" monitor -p "$work/laser" "$@" > "$work/out" 2> "$work/laserctl.log" || true; } 2> "$work/time"
+{ time "$dir/laserctl/laserctl" monitor -p "$work/laser" "$@" > "$work/out" 2> "$work/laserctl.log" || true; } 2> "$work/time"
 deadline=$((SECONDS + 30))
 until grep -q '^sent: ' "$work/sim.log"; do
   [ "$SECONDS" -lt "$deadline" ] || { echo "the simulated laser did not finish" >&2; exit 2; }

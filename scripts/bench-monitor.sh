@@ -16,4 +16,4 @@ export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 echo "=== trend redraw, 24 h at 5 frames/s (bound: 20 ms)"
 "$dir/bench/bench_trend"
 echo "=== monitor at 886 frames/s, trend and recording, ${seconds} s (bounds: 10 % CPU, 50 ms input)"
-"$dir/tools/monitor-load/laserpanel-monitor-load" --seconds "$seconds" --span all
+"$dir/monitor-load/laserpanel-monitor-load" --seconds "$seconds" --span all

@@ -30,7 +30,7 @@ MSG
   exit 2
 fi
 
-"$dir/tools/laser-sim/laser-sim" --link "$link" --variant "$variant" &
+"$dir/laser-sim/laser-sim" --link "$link" --variant "$variant" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done

@@ -25,7 +25,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A short time constant, so the TEC locks within the wait below.
-"$dir/tools/laser-sim/laser-sim" --link "$link" --variant "$variant" --tau 0.3 >"$work/sim.log" &
+"$dir/laser-sim/laser-sim" --link "$link" --variant "$variant" --tau 0.3 >"$work/sim.log" &
 sim_pid=$!
 for _ in $(seq 50); do grep -q '^link: ' "$work/sim.log" && break; sleep 0.1; done
 grep -q '^link: ' "$work/sim.log" || { echo "laser-sim did not start" >&2; exit 1; }

@@ -50,11 +50,13 @@ private slots:
                 ::unlink(spare.constData());
                 if (::symlink(targets[i % 2].constData(), spare.constData()) == 0)
                     ::rename(spare.constData(), link.constData());
+                std::this_thread::yield();
             }
         });
         int opened = 0, refused = 0;
         PortSession session;
-        for (int i = 0; i < 300; ++i) {
+        // Until both ways have come up often, however the two threads are scheduled.
+        for (QDeadlineTimer deadline(30000); (opened < 50 || refused < 50) && !deadline.hasExpired();) {
             laser::OpenFailure failure;
             if (!session.open(QString::fromLocal8Bit(link), QIODevice::ReadWrite, &failure)) {
                 refused += failure.kind == laser::OpenFailure::Refused;
