@@ -1,16 +1,6 @@
 #include "firmware.h"
 
-#include "variant.h"
-
 namespace laser {
-
-// CMake writes the form's frequency range from the same numbers; a build whose
-// variant disagrees with the table does not compile.
-constexpr int kBuilt = variantIndex(variant::kName);
-static_assert(kBuilt >= 0 && kVariants[kBuilt].kHzPerStep == variant::kFreqStepKHz
-                  && kVariants[kBuilt].maxSteps == variant::kFreqMaxSteps
-                  && kVariants[kBuilt].initialSteps == variant::kFreqInitialSteps,
-              "CMake's variant numbers differ from laser::kVariants");
 
 const Variant *variantNamed(const QString &name)
 {
@@ -18,11 +8,6 @@ const Variant *variantNamed(const QString &name)
         if (name == QLatin1String(v.name))
             return &v;
     return nullptr;
-}
-
-const Variant &buildVariant()
-{
-    return kVariants[kBuilt];
 }
 
 } // namespace laser

@@ -36,7 +36,7 @@ constexpr int variantIndex(const char *name)
 // Null for a name that is neither v1.3 nor v1.2.
 const Variant *variantNamed(const QString &name);
 
-// The variant this program was built for.
+// The variant this program was built for (link/buildvariant.cpp, one per variant).
 const Variant &buildVariant();
 
 // Scroll-bar ranges of the current and pulse-width setpoints.
