@@ -41,6 +41,8 @@ QString formatLine(const LinkLogEntry &e)
         return QStringLiteral("%1  SKIP  %2  (%3 bytes)").arg(when, hexBytes(e.bytes)).arg(e.bytes.size());
     case LinkLogEntry::Sent:
         return QStringLiteral("%1  TX    %2").arg(when, hexBytes(e.bytes));
+    case LinkLogEntry::Note:
+        return QStringLiteral("%1  API   %2").arg(when, e.detail);
     case LinkLogEntry::Event: {
         const QString kind = csv::eventKind(e.event);
         return e.detail.isEmpty() ? QStringLiteral("%1  ----  %2").arg(when, kind)
@@ -118,6 +120,15 @@ void LinkLog::event(qint64 ms, LinkEvent event, const QString &detail)
     e.whenMs = ms;
     e.event = event;
     e.detail = detail;
+    add(std::move(e));
+}
+
+void LinkLog::note(qint64 ms, const QString &text)
+{
+    LinkLogEntry e;
+    e.kind = LinkLogEntry::Note;
+    e.whenMs = ms;
+    e.detail = text;
     add(std::move(e));
 }
 

@@ -20,13 +20,13 @@ struct LinkCounters {
 // One line of the link log, kept raw and formatted only when shown: at line
 // rate most lines scroll out of the last 10 000 before anyone reads them.
 struct LinkLogEntry {
-    enum Kind { Received, Decoded, Skipped, Sent, Event };
+    enum Kind { Received, Decoded, Skipped, Sent, Event, Note };
     Kind kind = Event;
     qint64 whenMs = 0;       // ms since the epoch
     QByteArray bytes;        // Received: payload; Skipped, Sent: the bytes
     Reading reading;  // Decoded
     LinkEvent event = LinkEvent::Open;
-    QString detail;          // Event
+    QString detail;          // Event; Note: its text
 };
 
 // "14:03:21.042  RX  A5 5A … EE FF": local time to the millisecond, a tag, then
@@ -56,6 +56,8 @@ public:
     void skipped(qint64 ms, const QByteArray &bytes);
     void command(qint64 ms, const QByteArray &frame);
     void event(qint64 ms, LinkEvent event, const QString &detail);
+    // What the panel did for a script on its local socket.
+    void note(qint64 ms, const QString &text);
 
     const LinkCounters &counters() const { return count; }
     bool hasFrame() const { return lastFrameMs >= 0; }
