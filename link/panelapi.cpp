@@ -110,7 +110,8 @@ LineReader::Result LineReader::next(QByteArray &line)
         if (end < 0) {
             buffer.remove(0, pos);
             pos = 0;
-            if (skipping || buffer.size() > kMaxRequestBytes) {
+            // One byte more than a line may hold: the '\r' of a "\r\n".
+            if (skipping || buffer.size() > kMaxRequestBytes + 1) {
                 buffer.clear();
                 const bool first = !skipping;
                 skipping = true;

@@ -53,7 +53,8 @@ QByteArray errorLine(const QJsonValue &id, const Failure &failure);
 QByteArray streamLine(const QJsonObject &object);
 
 // Cuts a client's bytes into request lines without ever holding more than
-// kMaxRequestBytes: a longer line is reported once and skipped to its end.
+// kMaxRequestBytes (and a '\r') of one: a longer line is reported once and
+// skipped to its end, wherever the reads were cut.
 class LineReader
 {
 public:
