@@ -103,7 +103,7 @@ void PanelServer::start()
     paused_ = false;
     lastAt = QDateTime();
     QString why;
-    const QString name = panel::socketName(session->portName(), &why);
+    const QString name = panel::socketName(session->portName(), &why, true);
     if (name.isEmpty()) {
         say(QStringLiteral("scripts cannot reach this port: %1").arg(why));
         return;

@@ -30,10 +30,10 @@ QString socketFileName(const QString &port)
     return kPrefix + QString::fromLatin1(hash.left(kHexDigits));
 }
 
-QString socketName(const QString &port, QString *error)
+QString socketName(const QString &port, QString *error, bool serving)
 {
     QString why;
-    const QString dir = platform::privateRuntimeDir(&why);
+    const QString dir = platform::privateRuntimeDir(serving, &why);
     if (error)
         *error = why;
     if (dir.isEmpty())
@@ -43,7 +43,7 @@ QString socketName(const QString &port, QString *error)
 
 QStringList socketNames(QString *error)
 {
-    const QString dir = platform::privateRuntimeDir(error);
+    const QString dir = platform::privateRuntimeDir(false, error);
     QStringList names;
     if (dir.isEmpty())
         return names;

@@ -16,11 +16,12 @@ QString portPath(const QString &name);
 QString socketFileName(const QString &port);
 
 // The name to listen on or connect to: the file in the user's private runtime
-// folder (a bare pipe name where there are no folders). Empty, with the
-// reason, when that folder is unsafe.
-QString socketName(const QString &port, QString *error = nullptr);
+// folder (a bare pipe name where there are no folders), which `serving` makes
+// when missing. Empty, with the reason, when that folder is unsafe or missing.
+QString socketName(const QString &port, QString *error = nullptr, bool serving = false);
 
-// The names of every panel socket in that folder, live or left behind.
+// The names of every panel socket in that folder, live or left behind;
+// empty, with the reason, when the folder is unsafe or missing.
 QStringList socketNames(QString *error = nullptr);
 
 } // namespace laser::panel

@@ -36,13 +36,13 @@ QString checked(const QString &path, bool exactMode, QString *error)
 }
 } // namespace
 
-QString privateRuntimeDir(QString *error)
+QString privateRuntimeDir(bool create, QString *error)
 {
     const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!xdg.isEmpty())
         return checked(QDir::cleanPath(xdg), false, error);
     const QString path = QDir::tempPath() + QStringLiteral("/laserpanel-%1").arg(::geteuid());
-    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
+    if (create && ::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
         return refuse(error, path, QString::fromLocal8Bit(std::strerror(errno)));
     return checked(path, true, error);
 }

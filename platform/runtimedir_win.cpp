@@ -3,7 +3,7 @@
 namespace platform {
 
 // Named pipes live in a namespace of their own, not in a folder.
-QString privateRuntimeDir(QString *error)
+QString privateRuntimeDir(bool, QString *error)
 {
     if (error)
         error->clear();
