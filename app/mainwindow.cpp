@@ -150,6 +150,7 @@ MainWindow::MainWindow(QWidget *parent)
                                        SetpointField{ui->edit_pw_in, ui->scroll_pw, setpoint::kPulseStepsPerNs},
                                        SetpointField{ui->edit_ifreq_in, ui->scroll_ifreq, kWholeKHz}})
         field.edit->setMinimumWidth(widthShowingAll(*field.edit, *field.scroll, field.stepsPerUnit));
+    serveScripts();
 }
 
 MainWindow::~MainWindow()

@@ -11,9 +11,13 @@
 #include <vector>
 
 class Monitor;
+class QAction;
 class QLineEdit;
 namespace laser {
+class PanelServer;
 class PortSession;
+struct SetCommand;
+struct SetRequest;
 }
 class QScrollBar;
 class QSerialPort;
@@ -97,6 +101,11 @@ private:
     // The operator may pick another port next; offer what is plugged in now.
     void refreshPortList();
 
+    // Scripts of the operator's own on the panel's local socket (windowapi.cpp).
+    void serveScripts();
+    laser::SetCommand currentCommand() const;
+    QString applyScriptCommand(const laser::SetCommand &command, const laser::SetRequest &given);
+
     MainWindowForm *ui;
     QSerialPort *serialPort;
     QString portName;
@@ -127,6 +136,8 @@ private:
     QLineEdit *editedField = nullptr;   // whose text the operator's own edit is changing
     Monitor *monitor = nullptr;
     uint workerStackSize = 0;   // the platform's default; tests make it impossible
+    laser::PanelServer *panelServer = nullptr;
+    QAction *allowScripts = nullptr;
 
     friend struct MainWindowProbe;
 };

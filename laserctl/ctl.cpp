@@ -1,13 +1,9 @@
 #include "ctl.h"
 
-#include "commandframe.h"
 #include "csvrecord.h"
-#include "setpoint.h"
 #include "statusdecode.h"
 #include "words.h"
 
-#include <QJsonDocument>
-#include <QJsonValue>
 #include <QStringBuilder>
 
 #include <cmath>
@@ -18,39 +14,6 @@ namespace {
 using laser::words::twoDecimals;
 using laser::words::trigger;
 
-bool isNumber(const QString &text, double &value)
-{
-    bool ok = false;
-    value = text.toDouble(&ok);
-    return ok && std::isfinite(value);
-}
-
-// A decimal setpoint through the panel's own arithmetic: refused outside the
-// scroll bar's range, truncated to whole steps inside it.
-QString decimalSetpoint(const QString &option, const QString &text, const QString &unit,
-                        double stepsPerUnit, int min, int max, int &steps, QStringList &truncations)
-{
-    double value = 0;
-    if (!isNumber(text, value))
-        return QStringLiteral("%1: '%2' is not a number").arg(option, text);
-    const setpoint::Typed typed = setpoint::fromDecimalText(text, stepsPerUnit, min, max);
-    if (typed.clamped)
-        return QStringLiteral("%1 %2 %3 is outside the panel's range %4 to %5 %3")
-            .arg(option, text.trimmed(), unit, setpoint::decimalText(min, stepsPerUnit),
-                 setpoint::decimalText(max, stepsPerUnit));
-    steps = setpoint::commandSteps(typed.member);
-    if (typed.member != steps)
-        truncations << QStringLiteral("%1 %2 %3 is sent as %4 %3 (steps of %5 %3)")
-                           .arg(option.mid(2), text.trimmed(), unit, setpoint::decimalText(steps, stepsPerUnit),
-                                twoDecimals(1.0 / stepsPerUnit));
-    return QString();
-}
-
-QJsonValue roundedAmps(double amps)
-{
-    // The decoder's arithmetic leaves binary noise past the readback's resolution.
-    return std::round(amps * 100.0) / 100.0;
-}
 } // namespace
 
 QString exitCodeTable()
@@ -70,76 +33,11 @@ QString exitCodeTable()
         "  9  set --verify: the laser reports another trigger mode, or a pump current\n"
         "     further from the setpoint than the tolerance\n"
         " 10  status: the laser reports a fault (pump supply, pump temperature outside\n"
-        "     the calibration)\n");
+        "     the calibration)\n"
+        " 11  set: the panel that holds the port refuses commands from scripts\n");
 }
 
-QString buildCommand(const SetRequest &request, const Variant &variant, Command &out)
-{
-    Command c;
-    c.freqSteps = variant.initialSteps;
-    if (!request.current.isEmpty()) {
-        const QString error = decimalSetpoint(QStringLiteral("--current"), request.current, QStringLiteral("A"),
-                                              setpoint::kCurrentStepsPerAmp, laser::kCurrentMinSteps,
-                                              laser::kCurrentMaxSteps, c.currentSteps, c.truncations);
-        if (!error.isEmpty())
-            return error;
-    }
-    if (!request.pulse.isEmpty()) {
-        const QString error = decimalSetpoint(QStringLiteral("--pulse"), request.pulse, QStringLiteral("ns"),
-                                              setpoint::kPulseStepsPerNs, laser::kPulseMinSteps, laser::kPulseMaxSteps,
-                                              c.pulseSteps, c.truncations);
-        if (!error.isEmpty())
-            return error;
-    }
-    if (!request.freq.isEmpty()) {
-        // Whole kHz, as the panel's field takes them.
-        bool ok = false;
-        const qlonglong kHz = request.freq.trimmed().toLongLong(&ok, 10);
-        const QString range = QStringLiteral("--freq %1 kHz is outside the panel's range %2 to %3 kHz (%4)")
-                                  .arg(request.freq.trimmed())
-                                  .arg(variant.kHzPerStep)
-                                  .arg(variant.maxSteps * variant.kHzPerStep)
-                                  .arg(QString::fromLatin1(variant.name));
-        if (!ok)
-            return QStringLiteral("--freq: '%1' is not a whole number of kHz").arg(request.freq);
-        // Past the top step is out of range too, though the panel's field
-        // would truncate 1005 kHz to the last step.
-        if (kHz < variant.kHzPerStep || kHz > qlonglong(variant.maxSteps) * variant.kHzPerStep)
-            return range;
-        const setpoint::Typed typed = setpoint::fromFrequencyText(request.freq, variant.kHzPerStep, laser::kFreqMinSteps, variant.maxSteps);
-        if (typed.clamped)
-            return range;
-        c.freqSteps = typed.position;
-        if (c.freqSteps * variant.kHzPerStep != kHz)
-            c.truncations << QStringLiteral("freq %1 kHz is sent as %2 kHz (steps of %3 kHz)")
-                                 .arg(kHz)
-                                 .arg(c.freqSteps * variant.kHzPerStep)
-                                 .arg(variant.kHzPerStep);
-    }
-    if (!request.trigger.isEmpty()) {
-        if (request.trigger == QLatin1String("external"))
-            c.externalTrigger = true;
-        else if (request.trigger != QLatin1String("internal"))
-            return QStringLiteral("--trigger: '%1' is neither internal nor external").arg(request.trigger);
-    }
-    c.effective = laser::setpointsFromSteps(c.externalTrigger, c.currentSteps, c.pulseSteps, c.freqSteps,
-                                            variant.kHzPerStep, setpoint::kTemperatureByte);
-    out = c;
-    return QString();
-}
-
-laser::Command toCommand(const Command &c)
-{
-    laser::Command command;
-    command.externalTrigger = c.externalTrigger;
-    command.currentSteps = c.currentSteps;
-    command.temperatureByte = setpoint::kTemperatureByte;
-    command.pulseSteps = c.pulseSteps;
-    command.freqSteps = c.freqSteps;
-    return command;
-}
-
-QStringList fillFromRecord(SetRequest &r, const laser::WorkingPoint &p)
+QStringList fillFromRecord(laser::SetRequest &r, const laser::WorkingPoint &p)
 {
     QStringList kept;
     auto keep = [&kept](QString &value, const QString &remembered, const char *name) {
@@ -153,13 +51,6 @@ QStringList fillFromRecord(SetRequest &r, const laser::WorkingPoint &p)
     keep(r.freq, QString::number(p.freqKHz), "frequency");
     keep(r.trigger, trigger(p.externalTrigger), "trigger");
     return kept;
-}
-
-QByteArray commandFrame(const Command &c)
-{
-    const laser::Command command = toCommand(c);
-    return laser::encodeCommandFrame(command.externalTrigger, command.currentSteps, command.temperatureByte,
-                                     command.pulseSteps, command.freqSteps);
 }
 
 Exit exitFor(const laser::OpenFailure &failure)
@@ -209,36 +100,17 @@ QString statusBlock(const QString &port, const QString &time, const laser::Readi
              laser::words::tec(r.tecLocked));
 }
 
-QJsonObject statusJson(const QString &time, const laser::Reading &r)
+QString eventText(const QString &time, const QString &kind, const QString &detail)
 {
-    // The keys and words of the CSV record's columns.
-    return {
-        {QStringLiteral("time"), time},
-        {QStringLiteral("kind"), QStringLiteral("status")},
-        {QStringLiteral("current_A"), roundedAmps(r.currentA)},
-        {QStringLiteral("temperature_C"),
-         r.temperatureC == laser::kTemperatureOutOfRange ? QJsonValue() : QJsonValue(r.temperatureC)},
-        {QStringLiteral("trigger"), trigger(r.externalTrigger)},
-        {QStringLiteral("pump_supply"), laser::words::pumpSupply(r.pumpSupplyNormal)},
-        {QStringLiteral("tec"), laser::words::tec(r.tecLocked)},
-    };
+    return QStringLiteral("%1  %2: %3").arg(time, kind, detail);
 }
 
-QString eventText(const QString &time, laser::LinkEvent event, const QString &detail)
+QString commandText(const QString &time, const laser::Setpoints &s)
 {
-    return QStringLiteral("%1  %2: %3").arg(time, laser::csv::eventKind(event), detail);
-}
-
-QJsonObject eventJson(const QString &time, laser::LinkEvent event, const QString &detail)
-{
-    return {{QStringLiteral("time"), time},
-            {QStringLiteral("kind"), laser::csv::eventKind(event)},
-            {QStringLiteral("detail"), detail}};
-}
-
-QString jsonLine(const QJsonObject &object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    return QStringLiteral("%1  command: current %2 A  pulse %3 ns  frequency %4 kHz  trigger %5")
+        .arg(time, twoDecimals(s.currentA), twoDecimals(s.pulseNs))
+        .arg(s.freqKHz)
+        .arg(trigger(s.externalTrigger));
 }
 
 double frameRate(const Tally &t)

@@ -5,12 +5,12 @@
 
 #include "firmware.h"
 #include "portsession.h"
+#include "setcommand.h"
 #include "reading.h"
 #include "workingpoint.h"
 #include "words.h"
 
 #include <QDateTime>
-#include <QJsonObject>
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
@@ -30,6 +30,7 @@ enum Exit {
     LinkLost = 8,
     VerifyMismatch = 9,  // the laser reports another trigger mode or current
     LaserFault = 10,     // status: the laser reports a fault
+    PanelRefuses = 11,   // the panel that holds the port refuses commands from scripts
 };
 
 // The table for --help and the README, one "  N  meaning" line per code.
@@ -38,27 +39,9 @@ QString exitCodeTable();
 using laser::Variant;
 using laser::words::hex;
 
-// What `set` sends: the values as given (empty for the panel's default).
-struct SetRequest {
-    QString current, pulse, freq, trigger;
-};
-// The whole steps a command carries and what they mean.
-struct Command {
-    int currentSteps = 0;
-    int pulseSteps = laser::kPulseInitialSteps;
-    int freqSteps = 0;
-    bool externalTrigger = false;
-    laser::Setpoints effective;
-    // One line for each given value that a step boundary cut short.
-    QStringList truncations;
-};
-// Empty on success, else the message for a usage error (with the range).
-QString buildCommand(const SetRequest &request, const Variant &variant, Command &out);
 // Fills what the request leaves out from a remembered working point; returns
 // the names of the values taken (current, pulse, frequency, trigger).
-QStringList fillFromRecord(SetRequest &request, const laser::WorkingPoint &point);
-QByteArray commandFrame(const Command &command);
-laser::Command toCommand(const Command &command);
+QStringList fillFromRecord(laser::SetRequest &request, const laser::WorkingPoint &point);
 
 // The exit code for a port that did not open.
 Exit exitFor(const laser::OpenFailure &failure);
@@ -69,10 +52,9 @@ QString now();
 // Output lines of status frames and link events; `time` from now().
 QString statusText(const QString &time, const laser::Reading &r);
 QString statusBlock(const QString &port, const QString &time, const laser::Reading &r);
-QJsonObject statusJson(const QString &time, const laser::Reading &r);
-QString eventText(const QString &time, laser::LinkEvent event, const QString &detail);
-QJsonObject eventJson(const QString &time, laser::LinkEvent event, const QString &detail);
-QString jsonLine(const QJsonObject &object);
+// `kind`: laser::csv::eventKind() of the event, or a kind the panel named.
+QString eventText(const QString &time, const QString &kind, const QString &detail);
+QString commandText(const QString &time, const laser::Setpoints &s);
 
 // What one port showed while detect listened.
 struct Tally {

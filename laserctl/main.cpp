@@ -2,6 +2,10 @@
 // records status frames, sends setpoints, with the panel's own link code.
 #include "csvrecord.h"
 #include "ctl.h"
+#include "jsonrecord.h"
+#include "panelapi.h"
+#include "panelclient.h"
+#include "panelsocket.h"
 #include "portsession.h"
 #include "quitsignals.h"
 #include "recorder.h"
@@ -13,12 +17,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
 #include <QSerialPortInfo>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -94,7 +102,9 @@ struct Options {
     qint64 durationMs = -1;
     QString output;
     bool reconnect = false;
-    ctl::SetRequest set;
+    bool noPanel = false;
+    bool variantGiven = false;
+    laser::SetRequest set;
     bool dryRun = false;
     bool defaults = false;
     bool verify = false;
@@ -128,9 +138,13 @@ int parse(const QCoreApplication &app, Options &o)
         "  set -p PORT [VALUES]  send one command frame; what is not given keeps the\n"
         "                        working point last sent on the port (by the panel or\n"
         "                        laserctl), or without one, or with --defaults, the\n"
-        "                        panel's default (0.00 A, 5.00 ns, %1 kHz, internal)")
+        "                        panel's default (0.00 A, 5.00 ns, %1 kHz, internal)\n"
+        "  panels                the ports that running panels serve to scripts\n"
+        "\n"
+        "While the panel holds the port, status, monitor and set go through it (unless\n"
+        "--no-panel).")
                                          .arg(o.variant->initialSteps * o.variant->kHzPerStep));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("ports, detect, status, monitor or set"),
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("ports, detect, status, monitor, set or panels"),
                                  QStringLiteral("command [PORT...]"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("This text."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("The program's version."));
@@ -170,13 +184,15 @@ int parse(const QCoreApplication &app, Options &o)
     const QCommandLineOption tolerance(QStringLiteral("tolerance"),
                                        QStringLiteral("set --verify: how far the pump current may be off (default 0.10)."),
                                        QStringLiteral("A"));
+    const QCommandLineOption noPanel(QStringLiteral("no-panel"),
+                                     QStringLiteral("status, monitor, set: open the port itself, never through the panel."));
     const QCommandLineOption variantOption(
         QStringLiteral("variant"),
         QStringLiteral("Firmware variant, v1.3 (10 kHz steps) or v1.2 (100 kHz steps); default %1.").arg(QLatin1String(o.variant->name)),
         QStringLiteral("V"));
     const QList<QCommandLineOption> all{help,    version, port,   json,    csv,     timeout,  listen,    duration,
                                         output,  reconnect, current, pulse, freq, trigger, dryRun, defaults, verify,
-                                        tolerance, variantOption};
+                                        tolerance, noPanel, variantOption};
     parser.addOptions(all);
 
     auto usage = [](const QString &text) {
@@ -200,14 +216,16 @@ int parse(const QCoreApplication &app, Options &o)
     static const QHash<QString, QStringList> applies{
         {QStringLiteral("ports"), {}},
         {QStringLiteral("detect"), {QStringLiteral("listen")}},
-        {QStringLiteral("status"), {QStringLiteral("port"), QStringLiteral("json"), QStringLiteral("timeout")}},
+        {QStringLiteral("status"),
+         {QStringLiteral("port"), QStringLiteral("json"), QStringLiteral("timeout"), QStringLiteral("no-panel")}},
         {QStringLiteral("monitor"),
          {QStringLiteral("port"), QStringLiteral("json"), QStringLiteral("csv"), QStringLiteral("duration"),
-          QStringLiteral("output"), QStringLiteral("reconnect")}},
+          QStringLiteral("output"), QStringLiteral("reconnect"), QStringLiteral("no-panel")}},
         {QStringLiteral("set"),
          {QStringLiteral("port"), QStringLiteral("current"), QStringLiteral("pulse"), QStringLiteral("freq"),
           QStringLiteral("trigger"), QStringLiteral("dry-run"), QStringLiteral("defaults"), QStringLiteral("verify"), QStringLiteral("timeout"),
-          QStringLiteral("tolerance")}},
+          QStringLiteral("tolerance"), QStringLiteral("no-panel")}},
+        {QStringLiteral("panels"), {}},
     };
     if (!applies.contains(o.command))
         return usage(QStringLiteral("unknown command '%1'").arg(o.command));
@@ -255,6 +273,8 @@ int parse(const QCoreApplication &app, Options &o)
         return usage(QStringLiteral("--output: empty file name"));
     o.output = parser.value(output);
     o.reconnect = parser.isSet(reconnect);
+    o.noPanel = parser.isSet(noPanel);
+    o.variantGiven = parser.isSet(variantOption);
 
     o.set = {parser.value(current), parser.value(pulse), parser.value(freq), parser.value(trigger)};
     for (const QCommandLineOption *value : {&current, &pulse, &freq, &trigger})
@@ -379,17 +399,166 @@ int detect(QCoreApplication &app, const Options &o)
     return allFailed ? firstFailure : int(ctl::NoLaser);
 }
 
+// What a command does with the laser's reports, wherever they come from.
+struct Sink {
+    std::function<void(const QDateTime &, const laser::Reading &)> status = [](const QDateTime &, const laser::Reading &) {};
+    // kind: laser::csv::eventKind(), or a kind the panel named.
+    std::function<void(const QDateTime &, const QString &, const QString &)> event =
+        [](const QDateTime &, const QString &, const QString &) {};
+    std::function<void(const QDateTime &, const laser::Setpoints &)> command = [](const QDateTime &, const laser::Setpoints &) {};
+    std::function<void(qint64)> noise = [](qint64) {};
+    // The link ended: lost, or the panel closed its port or went away.
+    std::function<void(const QString &)> ended = [](const QString &) {};
+};
+
+// The laser's reports: through the panel that holds the port when one serves
+// it (and --no-panel does not forbid it), else from the port itself. With
+// reconnect, after the link ends it tries both again until one answers.
+class Source
+{
+public:
+    Source(const Options &o, Sink sink) : o(o), sink(std::move(sink))
+    {
+        link.setKHzPerStep(o.variant->kHzPerStep);
+        retry.setInterval(PortSession::kReconnectIntervalMs);
+        QObject::connect(&retry, &QTimer::timeout, [this] { reopen(); });
+        QObject::connect(&link, &PortSession::statusDecoded,
+                         [this](const QDateTime &when, const laser::Reading &r) { this->sink.status(when, r); });
+        QObject::connect(&link, &PortSession::bytesSkipped,
+                         [this](const QDateTime &, const QByteArray &bytes) { this->sink.noise(bytes.size()); });
+        QObject::connect(&link, &PortSession::linkEvent, [this](const QDateTime &when, LinkEvent event, const QString &detail) {
+            // The first open is the command's own, not news.
+            if (event == LinkEvent::Open && !started)
+                return;
+            if (event == LinkEvent::Open)
+                up = true;
+            this->sink.event(when, laser::csv::eventKind(event), detail);
+            if (event == LinkEvent::Lost)
+                linkEnded(detail);
+        });
+    }
+    ~Source() { close(); }
+
+    // -1 once open, else the exit code, reported.
+    int open(QIODevice::OpenMode openMode)
+    {
+        mode = openMode;
+        const int panelCode = reachPanel(true);
+        if (panelCode != 0)
+            return panelCode;
+        laser::OpenFailure failure;
+        if (!link.open(o.port, mode, &failure))
+            return portError(o.port, failure);
+        started = up = true;
+        return -1;
+    }
+    void setReconnect(bool on) { reconnect = on; }
+    PanelClient *panel() { return viaPanel; }
+    PortSession &port() { return link; }
+    QString variantName() const
+    {
+        return viaPanel ? viaPanel->hello().value(QStringLiteral("variant")).toString() : QLatin1String(o.variant->name);
+    }
+    void close()
+    {
+        retry.stop();
+        link.blockSignals(true);
+        link.close();
+        link.blockSignals(false);
+        retire();
+        retired.reset();
+    }
+
+private:
+    // Called from the panel's own signals too: it is deleted at the next
+    // close or reach, not under its own feet.
+    void retire()
+    {
+        if (!viaPanel)
+            return;
+        viaPanel->disconnect();
+        viaPanel->close();
+        retired.reset(viaPanel);
+        viaPanel = nullptr;
+    }
+
+    // -1 through a panel now, 0 when none serves the port, else an exit code.
+    int reachPanel(bool first)
+    {
+        if (o.noPanel)
+            return 0;
+        retired.reset();
+        auto *panel = new PanelClient;
+        const PanelClient::Reach reach = panel->reach(o.port, kPanelTimeoutMs);
+        if (reach != PanelClient::Ready) {
+            if (reach == PanelClient::Refused && first)
+                complain(QStringLiteral("%1: busy: the panel holds it and does not serve this script (%2)")
+                             .arg(printableName(o.port), panel->failure()));
+            delete panel;
+            return reach == PanelClient::Refused && first ? int(ctl::PortBusy) : 0;
+        }
+        complain(QStringLiteral("%1: through the panel (process %2), which holds the port")
+                     .arg(printableName(o.port))
+                     .arg(panel->pid()));
+        viaPanel = panel;
+        QObject::connect(panel, &PanelClient::status, [this](const QDateTime &when, const laser::Reading &r) { sink.status(when, r); });
+        QObject::connect(panel, &PanelClient::command,
+                         [this](const QDateTime &when, const laser::Setpoints &s) { sink.command(when, s); });
+        QObject::connect(panel, &PanelClient::event, [this](const QDateTime &when, const QString &kind, const QString &detail) {
+            sink.event(when, kind, detail);
+            if (kind == laser::csv::eventKind(LinkEvent::Lost) || kind == laser::csv::eventKind(LinkEvent::Close))
+                linkEnded(kind == laser::csv::eventKind(LinkEvent::Close) ? QStringLiteral("the panel closed the port") : detail);
+        });
+        QObject::connect(panel, &PanelClient::ended, [this] {
+            if (!up)
+                return;
+            const QString why = QStringLiteral("the panel went away");
+            sink.event(QDateTime::currentDateTimeUtc(), laser::csv::eventKind(LinkEvent::Lost), why);
+            linkEnded(why);
+        });
+        if (!first)
+            sink.event(QDateTime::currentDateTimeUtc(), laser::csv::eventKind(LinkEvent::Open), o.port);
+        started = up = true;
+        return -1;
+    }
+
+    void linkEnded(const QString &detail)
+    {
+        if (!up)
+            return;
+        up = false;
+        retire();
+        sink.ended(detail);
+        if (reconnect)
+            retry.start();
+    }
+
+    void reopen()
+    {
+        if (up || reachPanel(false) == -1 || link.open(o.port, mode, nullptr))
+            retry.stop();
+    }
+
+    static constexpr int kPanelTimeoutMs = 2000;
+    const Options &o;
+    Sink sink;
+    PortSession link;
+    PanelClient *viaPanel = nullptr;
+    std::unique_ptr<PanelClient> retired;
+    QTimer retry;
+    QIODevice::OpenMode mode = QIODevice::ReadOnly;
+    bool reconnect = false;
+    bool started = false;   // opened once: later opens are reported
+    bool up = false;        // the link is there now
+};
+
 int status(QCoreApplication &app, const Options &o)
 {
-    PortSession link;
-    laser::OpenFailure failure;
-    if (!link.open(o.port, QIODevice::ReadOnly, &failure))
-        return portError(o.port, failure);
-    Out out;
-    out.open(QString());
     int outcome = -1;
     qint64 noise = 0;
-    QObject::connect(&link, &PortSession::statusDecoded, [&](const QDateTime &, const laser::Reading &r) {
+    Out out;
+    Sink sink;
+    sink.status = [&](const QDateTime &, const laser::Reading &r) {
         if (outcome != -1)
             return;   // more frames of the same read
         const QString now = ctl::now();
@@ -398,30 +567,38 @@ int status(QCoreApplication &app, const Options &o)
         alarms.update(r);
         const QStringList active = alarms.activeNames();
         if (o.format == Format::Json) {
-            QJsonObject object = ctl::statusJson(now, r);
+            QJsonObject object = laser::json::statusJson(now, r);
             object.insert(QStringLiteral("alarms"), QJsonArray::fromStringList(active));
-            out.line(ctl::jsonLine(object));
+            out.line(laser::json::jsonLine(object));
         } else {
             out.line(ctl::statusBlock(printableName(o.port), now, r) + QStringLiteral("\nalarms            ")
                      + (active.isEmpty() ? QStringLiteral("none") : active.join(QStringLiteral(", "))));
         }
         outcome = active.isEmpty() ? ctl::Ok : ctl::LaserFault;
         app.quit();
-    });
-    QObject::connect(&link, &PortSession::bytesSkipped,
-                     [&](const QDateTime &, const QByteArray &bytes) { noise += bytes.size(); });
-    QObject::connect(&link, &PortSession::linkEvent, [&](const QDateTime &, LinkEvent event, const QString &detail) {
-        if (event != LinkEvent::Lost)
+    };
+    sink.noise = [&](qint64 bytes) { noise += bytes; };
+    sink.ended = [&](const QString &detail) {
+        if (outcome != -1)
             return;
         complain(QStringLiteral("%1: link lost (%2)").arg(printableName(o.port), detail));
         outcome = ctl::LinkLost;
         app.quit();
-    });
+    };
+    Source source(o, sink);
+    const int failed = source.open(QIODevice::ReadOnly);
+    if (failed >= 0)
+        return failed;
+    if (source.panel())
+        source.panel()->subscribe();
+    out.open(QString());
     QTimer::singleShot(int(o.timeoutMs), &app, [&] {
-        outcome = ctl::NoLaser;
+        if (outcome == -1)
+            outcome = ctl::NoLaser;
         app.quit();
     });
     app.exec();
+    source.close();
     if (outcome == -1 || outcome == ctl::NoLaser) {
         complain(QStringLiteral("%1: no valid status frame %2%3")
                      .arg(printableName(o.port),
@@ -439,24 +616,63 @@ int status(QCoreApplication &app, const Options &o)
 
 int monitor(QCoreApplication &app, const Options &o)
 {
-    PortSession link;
-    laser::OpenFailure failure;
-    if (!link.open(o.port, QIODevice::ReadOnly, &failure))
-        return portError(o.port, failure);
-    link.setReconnect(o.reconnect);
+    int outcome = -1;
+    Out out;
     const QString port = printableName(o.port);
     const QString target = o.output.isEmpty() ? QStringLiteral("stdout") : o.output;
+    auto write = [&](const QString &line) {
+        if (outcome != ctl::Failed)
+            out.line(line);
+    };
+    Sink sink;
+    sink.status = [&](const QDateTime &when, const laser::Reading &r) {
+        switch (o.format) {
+        case Format::Text: write(ctl::statusText(laser::csv::isoTime(when), r)); break;
+        case Format::Json: write(laser::json::jsonLine(laser::json::statusJson(laser::csv::isoTime(when), r))); break;
+        case Format::Csv: write(laser::csv::statusRow(when, r)); break;
+        }
+    };
+    // Only through the panel: its operator's commands and scripts'.
+    sink.command = [&](const QDateTime &when, const laser::Setpoints &s) {
+        switch (o.format) {
+        case Format::Text: write(ctl::commandText(laser::csv::isoTime(when), s)); break;
+        case Format::Json: write(laser::json::jsonLine(laser::json::commandJson(laser::csv::isoTime(when), s))); break;
+        case Format::Csv: write(laser::csv::commandRow(when, s)); break;
+        }
+    };
+    sink.event = [&](const QDateTime &when, const QString &kind, const QString &detail) {
+        const QString shown = printableName(detail);
+        switch (o.format) {
+        case Format::Text: write(ctl::eventText(laser::csv::isoTime(when), kind, shown)); break;
+        case Format::Json: write(laser::json::jsonLine(laser::json::eventJson(laser::csv::isoTime(when), kind, shown))); break;
+        case Format::Csv: write(laser::csv::eventRow(when, kind, shown)); break;
+        }
+    };
+    sink.ended = [&](const QString &detail) {
+        const QString shown = printableName(detail);
+        if (!o.reconnect) {
+            complain(QStringLiteral("%1: link lost (%2)").arg(port, shown));
+            if (outcome == -1)
+                outcome = ctl::LinkLost;
+            app.quit();
+            return;
+        }
+        complain(QStringLiteral("%1: link lost (%2); waiting for the port to come back").arg(port, shown));
+    };
+    Source source(o, sink);
+    const int failed = source.open(QIODevice::ReadOnly);
+    if (failed >= 0)
+        return failed;
+    source.setReconnect(o.reconnect);
     QStringList header;
     if (o.format == Format::Csv)
         header = laser::csv::header(QStringLiteral("laserctl %1").arg(QStringLiteral(LASERCTL_VERSION)),
-                                    QLatin1String(o.variant->name), o.port, QDateTime::currentDateTimeUtc());
-    Out out;
+                                    source.variantName(), o.port, QDateTime::currentDateTimeUtc());
     const QString refused = out.open(o.output, header);
     if (!refused.isEmpty()) {
         complain(QStringLiteral("%1: cannot write (%2)").arg(target, refused));
         return ctl::Failed;
     }
-    int outcome = -1;
     // The first failed write ends the run at once, with that write's reason.
     QObject::connect(&out.recorder, &laser::Recorder::failed, [&](const QString &reason) {
         if (outcome == ctl::Failed)
@@ -465,34 +681,8 @@ int monitor(QCoreApplication &app, const Options &o)
         outcome = ctl::Failed;
         app.quit();
     });
-    auto write = [&](const QString &line) {
-        if (outcome != ctl::Failed)
-            out.line(line);
-    };
-    QObject::connect(&link, &PortSession::statusDecoded, [&](const QDateTime &when, const laser::Reading &r) {
-        switch (o.format) {
-        case Format::Text: write(ctl::statusText(laser::csv::isoTime(when), r)); break;
-        case Format::Json: write(ctl::jsonLine(ctl::statusJson(laser::csv::isoTime(when), r))); break;
-        case Format::Csv: write(laser::csv::statusRow(when, r)); break;
-        }
-    });
-    QObject::connect(&link, &PortSession::linkEvent, [&](const QDateTime &when, LinkEvent kind, const QString &detail) {
-        const QString shown = printableName(detail);
-        switch (o.format) {
-        case Format::Text: write(ctl::eventText(laser::csv::isoTime(when), kind, shown)); break;
-        case Format::Json: write(ctl::jsonLine(ctl::eventJson(laser::csv::isoTime(when), kind, shown))); break;
-        case Format::Csv: write(laser::csv::eventRow(when, kind, shown)); break;
-        }
-        if (kind != LinkEvent::Lost)
-            return;
-        if (!o.reconnect) {
-            complain(QStringLiteral("%1: link lost (%2)").arg(port, shown));
-            outcome = ctl::LinkLost;
-            app.quit();
-            return;
-        }
-        complain(QStringLiteral("%1: link lost (%2); waiting for the port to come back").arg(port, shown));
-    });
+    if (source.panel())
+        source.panel()->subscribe();
     if (o.durationMs > 0)
         QTimer::singleShot(int(o.durationMs), &app, [&] {
             if (outcome == -1)
@@ -500,19 +690,34 @@ int monitor(QCoreApplication &app, const Options &o)
             app.quit();
         });
     app.exec();   // ends with the duration, a stop signal, a lost link or a failed write
-    link.blockSignals(true);
-    link.close();
+    source.close();
     out.recorder.stop();
     return outcome == -1 ? int(ctl::Ok) : outcome;
 }
 
+// The set request as the panel's socket takes it: the values as given.
+QJsonObject setRequest(const laser::SetRequest &set)
+{
+    QJsonObject request{{QStringLiteral("op"), QStringLiteral("set")}};
+    const std::pair<const char *, QString> values[] = {
+        {"current", set.current}, {"pulse", set.pulse}, {"freq", set.freq}, {"trigger", set.trigger}};
+    for (const auto &[key, value] : values)
+        if (!value.isEmpty())
+            request.insert(QLatin1String(key), value);
+    return request;
+}
+
 int set(QCoreApplication &app, const Options &o)
 {
-    // What is not given keeps what the laser was last told on this port.
-    ctl::SetRequest request = o.set;
+    // What is not given keeps what the laser was last told on this port, so
+    // that setting one value does not quietly reset the others.
+    laser::SetRequest request = o.set;
     QStringList kept;
     laser::WorkingPoint remembered;
-    if (!o.defaults && !o.port.isEmpty()) {
+    if (o.defaults) {
+        const laser::Setpoints d = laser::defaultCommand(*o.variant).effective;
+        ctl::fillFromRecord(request, {d.currentA, d.pulseNs, d.freqKHz, d.externalTrigger, QDateTime()});
+    } else if (!o.port.isEmpty()) {
         QString why;
         switch (laser::WorkingPointStore().load(laser::workingPointKey(o.port), remembered, &why)) {
         case laser::WorkingPointStore::Loaded::Found:
@@ -525,25 +730,23 @@ int set(QCoreApplication &app, const Options &o)
             break;
         }
     }
-    ctl::Command command;
-    const QString error = ctl::buildCommand(request, *o.variant, command);
+    laser::SetCommand command = laser::defaultCommand(*o.variant);
+    QString error = laser::buildCommand(request, *o.variant, command);
     if (!error.isEmpty()) {
         complain(error);
         return ctl::Usage;
     }
-    const QByteArray frame = ctl::commandFrame(command);
     Out out;
     out.open(QString());
-    for (const QString &note : command.truncations)
-        out.line(QStringLiteral("note: ") + note);
     if (!kept.isEmpty())
         out.line(QStringLiteral("kept from the working point last sent %1: %2")
                      .arg(laser::csv::isoTime(remembered.sent), kept.join(QStringLiteral(", "))));
-    const laser::Setpoints &s = command.effective;
-    const QString values = QStringLiteral("current %1 A  pulse %2 ns  frequency %3 kHz  trigger %4  (%5)")
-                               .arg(laser::words::twoDecimals(s.currentA), laser::words::twoDecimals(s.pulseNs))
-                               .arg(s.freqKHz)
-                               .arg(laser::words::trigger(s.externalTrigger), QLatin1String(o.variant->name));
+    auto values = [](const laser::Setpoints &s, const QString &variant) {
+        return QStringLiteral("current %1 A  pulse %2 ns  frequency %3 kHz  trigger %4  (%5)")
+            .arg(laser::words::twoDecimals(s.currentA), laser::words::twoDecimals(s.pulseNs))
+            .arg(s.freqKHz)
+            .arg(laser::words::trigger(s.externalTrigger), variant);
+    };
     auto finish = [&](int code) {
         if (out.failure.isEmpty())
             return code;
@@ -551,40 +754,22 @@ int set(QCoreApplication &app, const Options &o)
         return int(ctl::Failed);
     };
     if (o.dryRun) {
-        out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(frame));
-        out.line(values);
+        for (const QString &note : command.truncations)
+            out.line(QStringLiteral("note: ") + note);
+        out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(laser::commandFrame(command)));
+        out.line(values(command.effective, QLatin1String(o.variant->name)));
         return finish(ctl::Ok);
     }
-
-    PortSession link;
-    link.setKHzPerStep(o.variant->kHzPerStep);
-    laser::OpenFailure failure;
-    if (!link.open(o.port, QIODevice::ReadWrite, &failure))
-        return portError(o.port, failure);
-    const QString port = printableName(o.port);
-    // Sent means on the line: a frame still queued when we give up was not.
-    if (link.send(ctl::toCommand(command)) != PortSession::Sent::Ok || !link.drain(kWriteTimeoutMs)) {
-        const int waiting = link.waitingCommands();
-        const QString reason = waiting > 0
-            ? QStringLiteral("the command was not delivered: the port took nothing for %1 s").arg(seconds(kWriteTimeoutMs))
-            : QStringLiteral("writing failed (%1)").arg(link.port()->errorString());
-        link.blockSignals(true);
-        link.close();
-        complain(QStringLiteral("%1: %2; 1 command not sent").arg(port, reason));
-        return ctl::Failed;
-    }
-    out.line(QStringLiteral("sent to %1: %2").arg(port, laser::words::hex(frame)));
-    out.line(values);
-    if (!o.verify)
-        return finish(ctl::Ok);
 
     // The laser needs time to ramp its pump; take the first frame that
     // agrees, or judge the last one when the time is up.
-    bool any = false, agreed = false;
+    bool judging = false, any = false, agreed = false;
     QString lost;
     laser::Reading last;
-    QObject::connect(&link, &PortSession::statusDecoded, [&](const QDateTime &, const laser::Reading &r) {
-        if (agreed)
+    laser::Setpoints s = command.effective;
+    Sink sink;
+    sink.status = [&](const QDateTime &, const laser::Reading &r) {
+        if (!judging || agreed)
             return;
         any = true;
         last = r;
@@ -593,17 +778,75 @@ int set(QCoreApplication &app, const Options &o)
             agreed = true;
             app.quit();
         }
-    });
-    QObject::connect(&link, &PortSession::linkEvent, [&](const QDateTime &, LinkEvent event, const QString &detail) {
-        if (event != LinkEvent::Lost)
-            return;
+    };
+    sink.ended = [&](const QString &detail) {
         lost = detail;
-        app.quit();
-    });
+        if (judging)
+            app.quit();
+    };
+    Source source(o, sink);
+    const int failed = source.open(QIODevice::ReadWrite);
+    if (failed >= 0)
+        return failed;
+    const QString port = printableName(o.port);
+    QString variant = QLatin1String(o.variant->name);
+    if (PanelClient *panel = source.panel()) {
+        // The panel's ranges and steps count, and its setpoints fill in what is not given.
+        variant = source.variantName();
+        const laser::Variant *panelVariant = laser::variantNamed(variant);
+        if (!panelVariant || (o.variantGiven && panelVariant != o.variant)) {
+            complain(QStringLiteral("%1: the panel runs %2, not %3").arg(port, variant, QLatin1String(o.variant->name)));
+            return ctl::Usage;
+        }
+        command = laser::defaultCommand(*panelVariant);
+        error = laser::buildCommand(request, *panelVariant, command);
+        if (!error.isEmpty()) {
+            complain(error);
+            return ctl::Usage;
+        }
+        QJsonObject reply;
+        if (!panel->call(setRequest(request), reply, kWriteTimeoutMs)) {
+            complain(QStringLiteral("%1: the panel did not answer; the command may not have been sent").arg(port));
+            return ctl::Failed;
+        }
+        if (!reply.value(QStringLiteral("ok")).toBool()) {
+            const QString code = reply.value(QStringLiteral("code")).toString();
+            complain(QStringLiteral("%1: %2").arg(port, reply.value(QStringLiteral("message")).toString()));
+            return code == laser::api::code::refused ? int(ctl::PanelRefuses)
+                 : code == laser::api::code::badValue ? int(ctl::Usage)
+                                                       : int(ctl::Failed);
+        }
+        for (const QString &note : command.truncations)
+            out.line(QStringLiteral("note: ") + note);
+        laser::json::setpointsFrom(reply.value(QStringLiteral("sent")).toObject(), s);
+        out.line(QStringLiteral("sent to %1 through the panel: %2").arg(port, reply.value(QStringLiteral("frame")).toString()));
+        if (o.verify)
+            panel->subscribe();
+    } else {
+        for (const QString &note : command.truncations)
+            out.line(QStringLiteral("note: ") + note);
+        PortSession &link = source.port();
+        // Sent means on the line: a frame still queued when we give up was not.
+        if (link.send(laser::toCommand(command)) != PortSession::Sent::Ok || !link.drain(kWriteTimeoutMs)) {
+            const int waiting = link.waitingCommands();
+            const QString reason = waiting > 0
+                ? QStringLiteral("the command was not delivered: the port took nothing for %1 s").arg(seconds(kWriteTimeoutMs))
+                : QStringLiteral("writing failed (%1)").arg(link.port()->errorString());
+            source.close();
+            complain(QStringLiteral("%1: %2; 1 command not sent").arg(port, reason));
+            return ctl::Failed;
+        }
+        out.line(QStringLiteral("sent to %1: %2").arg(port, laser::words::hex(laser::commandFrame(command))));
+    }
+    out.line(values(s, variant));
+    if (!o.verify)
+        return finish(ctl::Ok);
+
+    judging = true;
     QTimer::singleShot(int(o.timeoutMs), &app, &QCoreApplication::quit);
-    app.exec();
-    link.blockSignals(true);
-    link.close();
+    if (lost.isEmpty())
+        app.exec();
+    source.close();
     if (!lost.isEmpty()) {
         complain(QStringLiteral("%1: link lost while verifying (%2)").arg(port, lost));
         return ctl::LinkLost;
@@ -615,6 +858,43 @@ int set(QCoreApplication &app, const Options &o)
     for (const QString &line : ctl::verdictLines(s, last, ctl::judge(s, last, o.toleranceA), o.toleranceA))
         out.line(line);
     return finish(agreed ? int(ctl::Ok) : int(ctl::VerifyMismatch));
+}
+
+// Every port a running panel serves; sockets of panels that are gone are passed over.
+int panels()
+{
+    QString why;
+    const QStringList names = laser::panel::socketNames(&why);
+    if (!why.isEmpty()) {
+        complain(QStringLiteral("no running panel serves a port (%1)").arg(why));
+        return ctl::Ok;
+    }
+    Out out;
+    out.open(QString());
+    int found = 0;
+    for (const QString &name : names) {
+        QLocalSocket socket;
+        socket.connectToServer(name);
+        if (!socket.waitForConnected(1000))
+            continue;
+        socket.write("{\"op\":\"hello\"}\n");
+        QByteArray line;
+        while (!line.endsWith('\n') && socket.waitForReadyRead(2000))
+            line += socket.readAll();
+        const QJsonObject hello = QJsonDocument::fromJson(line.left(line.indexOf('\n'))).object();
+        if (!hello.value(QStringLiteral("ok")).toBool())
+            continue;
+        ++found;
+        out.line(QStringLiteral("%1  process %2  %3  commands %4")
+                     .arg(printableName(hello.value(QStringLiteral("port")).toString()))
+                     .arg(qint64(hello.value(QStringLiteral("pid")).toDouble()))
+                     .arg(hello.value(QStringLiteral("variant")).toString(),
+                          hello.value(QStringLiteral("commands_allowed")).toBool() ? QStringLiteral("allowed")
+                                                                                   : QStringLiteral("refused")));
+    }
+    if (found == 0)
+        complain(QStringLiteral("no running panel serves a port"));
+    return out.failure.isEmpty() ? int(ctl::Ok) : int(ctl::Failed);
 }
 } // namespace
 
@@ -644,5 +924,7 @@ int main(int argc, char **argv)
         return status(app, o);
     if (o.command == QLatin1String("monitor"))
         return monitor(app, o);
+    if (o.command == QLatin1String("panels"))
+        return panels();
     return set(app, o);
 }

@@ -80,11 +80,16 @@ QString commandRow(const QDateTime &when, const Setpoints &s)
 
 QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail)
 {
+    return eventRow(when, eventKind(event), detail);
+}
+
+QString eventRow(const QDateTime &when, const QString &kind, const QString &detail)
+{
     QStringList values;
     for (int i = 2; i < kColumns - 1; ++i)
         values.append(QString());
     values.append(field(detail));
-    return row(when, eventKind(event), values);
+    return row(when, field(kind), values);
 }
 
 QString eventKind(LinkEvent event)

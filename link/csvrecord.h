@@ -23,6 +23,8 @@ QString columns();
 QString statusRow(const QDateTime &when, const Reading &reading);
 QString commandRow(const QDateTime &when, const Setpoints &setpoints);
 QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail = QString());
+// With the kind as a word, as the panel's socket names it.
+QString eventRow(const QDateTime &when, const QString &kind, const QString &detail);
 
 // The `kind` column of an event row: open, close, lost, stale, recovered,
 // recording_started, recording_stopped.

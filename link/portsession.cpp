@@ -1,6 +1,7 @@
 #include "portsession.h"
 
 #include "commandframe.h"
+#include "panelsocket.h"
 #include "portguard.h"
 #include "serialerror.h"
 #include "words.h"
@@ -19,14 +20,6 @@ namespace {
 constexpr qint64 kDenseGapMs = 3;
 // How long reads are gathered at such rates: 20 ms is 18 frames at the most.
 constexpr int kGatherMs = 20;
-
-// QSerialPort's own rule: a name that is not a path is a device in /dev.
-QString pathOf(const QString &name)
-{
-    const bool isPath = name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./"))
-        || name.startsWith(QLatin1String("../"));
-    return isPath ? name : QStringLiteral("/dev/") + name;
-}
 
 // Past what a path or one of its names may hold on common systems; Qt words
 // the failed open as a refusal.
@@ -107,7 +100,7 @@ bool PortSession::openPort(OpenFailure *failure)
     OpenFailure &f = failure ? *failure : ignored;
     // Terminals of the user's own and names with control characters are
     // refused before Qt makes a lock file for them.
-    const QString path = pathOf(name);
+    const QString path = panel::portPath(name);
     serial.setPortName(name);
     if (tooLong(path)) {
         f = classifyOpenError(QSerialPort::NoError, QString(), false, false, false, true);

@@ -43,6 +43,8 @@ QString formatLine(const LinkLogEntry &e)
             .arg(e.skippedCount);
     case LinkLogEntry::Sent:
         return QStringLiteral("%1  TX    %2").arg(when, hexBytes(e.bytes));
+    case LinkLogEntry::Note:
+        return QStringLiteral("%1  API   %2").arg(when, e.detail);
     case LinkLogEntry::Event: {
         const QString kind = csv::eventKind(e.event);
         return e.detail.isEmpty() ? QStringLiteral("%1  ----  %2").arg(when, kind)
@@ -121,6 +123,15 @@ void LinkLog::event(qint64 ms, LinkEvent event, const QString &detail)
     e.whenMs = ms;
     e.event = event;
     e.detail = detail;
+    add(std::move(e));
+}
+
+void LinkLog::note(qint64 ms, const QString &text)
+{
+    LinkLogEntry e;
+    e.kind = LinkLogEntry::Note;
+    e.whenMs = ms;
+    e.detail = text;
     add(std::move(e));
 }
 

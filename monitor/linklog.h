@@ -20,14 +20,14 @@ struct LinkCounters {
 // One line of the link log, kept raw and formatted only when shown: at line
 // rate most lines scroll out of the last 10 000 before anyone reads them.
 struct LinkLogEntry {
-    enum Kind { Received, Decoded, Skipped, Sent, Event };
+    enum Kind { Received, Decoded, Skipped, Sent, Event, Note };
     Kind kind = Event;
     qint64 whenMs = 0;       // ms since the epoch
     QByteArray bytes;        // Received: payload; Sent: the bytes; Skipped: the first kSkipShown
     qint64 skippedCount = 0; // Skipped: how many there were
     Reading reading;  // Decoded
     LinkEvent event = LinkEvent::Open;
-    QString detail;          // Event
+    QString detail;          // Event; Note: its text
 };
 
 // A run of skipped bytes shows this many, then "…" and the count: noise would
@@ -61,6 +61,8 @@ public:
     void skipped(qint64 ms, const QByteArray &bytes);
     void command(qint64 ms, const QByteArray &frame);
     void event(qint64 ms, LinkEvent event, const QString &detail);
+    // What the panel did for a script on its local socket.
+    void note(qint64 ms, const QString &text);
 
     const LinkCounters &counters() const { return count; }
     bool hasFrame() const { return lastFrameMs >= 0; }

@@ -164,3 +164,8 @@ void Monitor::onLinkEvent(const QDateTime &when, LinkEvent event, const QString 
     log.event(ms, event, detail);
     writeRow([&] { return csv::eventRow(when, event, detail); });
 }
+
+void Monitor::onNote(const QDateTime &when, const QString &text)
+{
+    log.note(when.toMSecsSinceEpoch(), text);
+}

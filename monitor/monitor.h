@@ -67,6 +67,8 @@ public slots:
     // Optional: a valid frame's payload, so the link log shows its bytes
     // rather than its decoded values.
     void onFrameReceived(const QDateTime &when, const QByteArray &payload);
+    // A line for the link log alone, such as what a script asked of the panel.
+    void onNote(const QDateTime &when, const QString &text);
 
     void showTrend();
     void showLinkLog();

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both variants and runs every test, then the
-# whole suite again under the sanitizers, then the receive-path fuzzer for 60 s.
+# whole suite again under the sanitizers, then the fuzzers for 60 s in all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,7 +25,7 @@ bash scripts/fuzz.sh 60 || { status=1; fuzz=FAILED; }
 
 # The runs' closing lines together, ctest's last, so that they end the output.
 echo "=== laserpanel summary"
-echo "fuzz_receive (60 s): $fuzz"
+echo "fuzz_receive and fuzz_request (40 s + 20 s): $fuzz"
 for log in "${logs[@]}"; do
   echo "--- ${log%/ctest.log}"
   grep -E '^[0-9]+% tests passed|^No tests were found' "$log" 2>/dev/null || echo "no ctest run"

@@ -387,5 +387,17 @@
         <source>上次发送：%1</source>
         <translation>Last sent %1</translation>
     </message>
+    <message>
+        <source>Allow scripts to send commands</source>
+        <translation>Allow scripts to send commands</translation>
+    </message>
+    <message>
+        <source>已允许脚本发送命令</source>
+        <translation>Scripts may send commands</translation>
+    </message>
+    <message>
+        <source>已禁止脚本发送命令</source>
+        <translation>Scripts may no longer send commands</translation>
+    </message>
 </context>
 </TS>

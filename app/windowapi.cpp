@@ -1,0 +1,81 @@
+// The window's side of the local socket: the operator's permission, the
+// paused display, and scripts' working points through the Send path.
+#include "mainwindow.h"
+
+#include "firmware.h"
+#include "mainwindowform.h"
+#include "monitor.h"
+#include "panelserver.h"
+#include "portsession.h"
+#include "setcommand.h"
+#include "setpoint.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+
+void MainWindow::serveScripts()
+{
+    panelServer = new laser::PanelServer(
+        session, {QStringLiteral("laserpanel"), QStringLiteral(LASERPANEL_VERSION), &laser::buildVariant()}, this);
+    panelServer->setCommandPath([this] { return currentCommand(); },
+                                [this](const laser::SetCommand &command, const laser::SetRequest &given) {
+                                    return applyScriptCommand(command, given);
+                                });
+    connect(panelServer, &laser::PanelServer::note, monitor, &Monitor::onNote);
+
+    // Off at every start: the operator at the panel decides, each session.
+    allowScripts = new QAction(QCoreApplication::translate("MainWindow", "Allow scripts to send commands"), this);
+    allowScripts->setCheckable(true);
+    monitor->contextMenu()->addSeparator();
+    monitor->contextMenu()->addAction(allowScripts);
+    connect(allowScripts, &QAction::toggled, this, [this](bool on) {
+        panelServer->setCommandsAllowed(on);
+        ui->edit_message->setText(on ? tr("已允许脚本发送命令") : tr("已禁止脚本发送命令"));
+    });
+    // Connected after the form's own slots, so these see the timer as they left it.
+    for (QPushButton *button : {ui->stop_button, ui->start_button})
+        connect(button, &QPushButton::clicked, this,
+                [this] { panelServer->setPaused(refreshTimer && !refreshTimer->isActive()); });
+}
+
+laser::SetCommand MainWindow::currentCommand() const
+{
+    laser::SetCommand c;
+    c.currentSteps = setpoint::commandSteps(currentSetting);
+    c.pulseSteps = setpoint::commandSteps(pwSetting);
+    c.freqSteps = ifreqSetting;
+    c.externalTrigger = triggerMode;
+    return c;
+}
+
+QString MainWindow::applyScriptCommand(const laser::SetCommand &command, const laser::SetRequest &given)
+{
+    // As if the operator had moved the scroll bars: the fields named show
+    // the canonical text of what is sent, even where the value is unchanged.
+    if (!given.current.isEmpty()) {
+        ui->scroll_current->setValue(command.currentSteps);
+        on_scroll_current_valueChanged(command.currentSteps);
+    }
+    if (!given.pulse.isEmpty()) {
+        ui->scroll_pw->setValue(command.pulseSteps);
+        on_scroll_pw_valueChanged(command.pulseSteps);
+    }
+    if (!given.freq.isEmpty()) {
+        ui->scroll_ifreq->setValue(command.freqSteps);
+        on_scroll_ifreq_valueChanged(command.freqSteps);
+    }
+    ui->comboBox_button_touchOff->setCurrentIndex(command.externalTrigger ? 1 : 0);
+
+    // The Send button itself, so that whatever listens to it hears a script too.
+    bool sent = false;
+    const auto listening = connect(session, &laser::PortSession::commandSent, this, [&sent] { sent = true; });
+    ui->button_current_in->click();
+    disconnect(listening);
+    if (sent)
+        return QString();
+    if (!session->isOpen() || !ui->button_current_in->isEnabled())
+        return QStringLiteral("the port is not open");
+    return session->waitingCommands() > 0 ? QStringLiteral("the port takes nothing: commands are still waiting")
+                                          : QStringLiteral("writing to the port failed");
+}

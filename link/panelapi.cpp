@@ -1,0 +1,138 @@
+#include "panelapi.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QLocale>
+#include <QSet>
+
+namespace laser::api {
+
+namespace {
+Failure failure(const QString &code, const QString &message)
+{
+    return Failure{code, message};
+}
+
+// A number as its shortest text, so that 2.4 reads "2.4" and is cut to the
+// panel's steps exactly as typed text would be.
+bool valueText(const QJsonObject &o, const QString &key, bool number, QString &out, Failure &error)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull())
+        return true;
+    if (number && v.isDouble()) {
+        out = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+        return true;
+    }
+    if (v.isString() && !v.toString().trimmed().isEmpty()) {
+        out = v.toString();
+        return true;
+    }
+    error = failure(code::badRequest, number ? QStringLiteral("%1: a number, please").arg(key)
+                                             : QStringLiteral("%1: internal or external, please").arg(key));
+    return false;
+}
+} // namespace
+
+Failure parseRequest(const QByteArray &line, Request &out)
+{
+    out = Request();
+    if (line.size() > kMaxRequestBytes)
+        return failure(code::tooLong, QStringLiteral("a request line may hold %1 bytes").arg(kMaxRequestBytes));
+    QJsonParseError parse{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &parse);
+    if (parse.error != QJsonParseError::NoError)
+        return failure(code::badJson,
+                       QStringLiteral("not JSON: %1 at byte %2").arg(parse.errorString()).arg(parse.offset));
+    if (!doc.isObject())
+        return failure(code::badRequest, QStringLiteral("a request is a JSON object"));
+    const QJsonObject o = doc.object();
+    out.id = o.value(QStringLiteral("id"));
+    const QJsonValue op = o.value(QStringLiteral("op"));
+    static const QHash<QString, Op> ops{{QStringLiteral("hello"), Op::Hello},
+                                        {QStringLiteral("status"), Op::Status},
+                                        {QStringLiteral("subscribe"), Op::Subscribe},
+                                        {QStringLiteral("set"), Op::Set}};
+    if (!op.isString() || !ops.contains(op.toString()))
+        return failure(code::badRequest, QStringLiteral("op: one of hello, status, subscribe, set"));
+    out.op = ops.value(op.toString());
+    // A misspelt value would otherwise send the laser the old one unseen.
+    static const QSet<QString> common{QStringLiteral("op"), QStringLiteral("id")};
+    static const QSet<QString> setKeys{QStringLiteral("current"), QStringLiteral("pulse"), QStringLiteral("freq"),
+                                       QStringLiteral("trigger")};
+    for (auto it = o.begin(); it != o.end(); ++it)
+        if (!common.contains(it.key()) && !(out.op == Op::Set && setKeys.contains(it.key())))
+            return failure(code::badRequest,
+                           QStringLiteral("%1: no such field for %2").arg(it.key().left(64), op.toString()));
+    if (out.op != Op::Set)
+        return Failure();
+    Failure error;
+    if (!valueText(o, QStringLiteral("current"), true, out.set.current, error)
+        || !valueText(o, QStringLiteral("pulse"), true, out.set.pulse, error)
+        || !valueText(o, QStringLiteral("freq"), true, out.set.freq, error)
+        || !valueText(o, QStringLiteral("trigger"), false, out.set.trigger, error))
+        return error;
+    return Failure();
+}
+
+QByteArray replyLine(const QJsonValue &id, QJsonObject fields)
+{
+    fields.insert(QStringLiteral("ok"), true);
+    if (!id.isUndefined())
+        fields.insert(QStringLiteral("id"), id);
+    return streamLine(fields);
+}
+
+QByteArray errorLine(const QJsonValue &id, const Failure &f)
+{
+    QJsonObject o{{QStringLiteral("ok"), false}, {QStringLiteral("code"), f.code}, {QStringLiteral("message"), f.message}};
+    if (!id.isUndefined())
+        o.insert(QStringLiteral("id"), id);
+    return streamLine(o);
+}
+
+QByteArray streamLine(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+void LineReader::feed(const QByteArray &bytes)
+{
+    buffer += bytes;
+}
+
+LineReader::Result LineReader::next(QByteArray &line)
+{
+    // Lines are taken by position and the buffer is cut once no whole line
+    // is left, so a read full of short requests costs no more than its size.
+    for (;;) {
+        const int end = buffer.indexOf('\n', pos);
+        if (end < 0) {
+            buffer.remove(0, pos);
+            pos = 0;
+            // One byte more than a line may hold: the '\r' of a "\r\n".
+            if (skipping || buffer.size() > kMaxRequestBytes + 1) {
+                buffer.clear();
+                const bool first = !skipping;
+                skipping = true;
+                return first ? TooLong : None;
+            }
+            return None;
+        }
+        const int start = pos;
+        pos = end + 1;
+        if (skipping) {
+            // The end of a line already reported.
+            skipping = false;
+            continue;
+        }
+        const int length = end - start - (end > start && buffer.at(end - 1) == '\r' ? 1 : 0);
+        if (length > kMaxRequestBytes)
+            return TooLong;
+        line = buffer.mid(start, length);
+        if (!line.trimmed().isEmpty())
+            return Line;
+    }
+}
+
+} // namespace laser::api

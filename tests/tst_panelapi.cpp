@@ -1,0 +1,426 @@
+// Scripts on the panel's local socket: the real window on a pseudo-terminal
+// that plays the laser, raw clients, laserctl as a child, and a panel in a
+// process of its own for the socket's lifetime.
+#include "panelserver.h"
+#include "panelsocket.h"
+#include "probe.h"
+#include "words.h"
+
+#include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <csignal>
+#include <cstring>
+#include <linux/capability.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+// 2.35 A, 20 °C, external trigger, supply normal, TEC locked.
+const QByteArray kFrame = QByteArray::fromHex("A55A 0030 01 00 0465 0000 03 EEFF");
+
+QString frameHex(int trigger, int current, int pulse, int freq)
+{
+    return QString::asprintf("A5 5A %02X %02X 22 00 00 %02X %02X 00 00 FA FB", trigger, current, pulse, freq);
+}
+
+// The window serving a pty that reports kFrame every 20 ms, or the port given.
+struct Panel
+{
+    explicit Panel(const QString &port = QString())
+    {
+        p.open(port.isEmpty() ? pty.slaveName() : port);
+        QObject::connect(&feeder, &QTimer::timeout, [this] { pty.write(kFrame); });
+        feeder.start(20);
+    }
+    laser::PanelServer *server() { return w.findChild<laser::PanelServer *>(); }
+    QString socket() const { return laser::panel::socketName(pty.slaveName()); }
+    void allow(bool on)
+    {
+        for (QAction *a : p.monitor()->contextMenu()->actions())
+            if (a->text() == QLatin1String("Allow scripts to send commands"))
+                a->setChecked(on);
+    }
+    Pty pty;
+    MainWindow w;
+    MainWindowProbe p{w};
+    QTimer feeder;
+};
+
+// A script: request lines out, every object that comes back kept in order.
+struct Script
+{
+    explicit Script(const QString &name)
+    {
+        QObject::connect(&s, &QLocalSocket::readyRead, [this] {
+            while (s.canReadLine())
+                got << QJsonDocument::fromJson(s.readLine()).object();
+        });
+        s.connectToServer(name);
+        s.waitForConnected(2000);
+    }
+    QJsonObject call(const QByteArray &line)
+    {
+        const int before = replies();
+        s.write(line + '\n');
+        (void)QTest::qWaitFor([&] { return replies() > before || s.state() != QLocalSocket::ConnectedState; }, 5000);
+        return replies() > before ? last("ok") : QJsonObject();
+    }
+    int replies() const { return int(std::count_if(got.begin(), got.end(), [](const QJsonObject &o) { return o.contains("ok"); })); }
+    // The last object with that key, and that value if one is given.
+    QJsonObject last(const QString &key, const QString &value = QString()) const
+    {
+        for (auto it = got.rbegin(); it != got.rend(); ++it)
+            if (it->contains(key) && (value.isNull() || it->value(key) == value))
+                return *it;
+        return {};
+    }
+    QLocalSocket s;
+    QList<QJsonObject> got;
+};
+
+// "a/b" reads o["a"]["b"]; the text of what is there.
+QString at(const QJsonObject &o, const QString &path)
+{
+    QJsonValue v = o;
+    for (const QString &key : path.split('/'))
+        v = v.isArray() ? v.toArray().at(key.toInt()) : v.toObject().value(key);
+    return v.isString() ? v.toString() : QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+}
+
+// laserctl as a child; what it printed on both streams once it ends.
+struct Ctl
+{
+    explicit Ctl(const QStringList &args) { process.start(LASERCTL_PATH, args); }
+    int finish(int timeoutMs = 10000)
+    {
+        if (!QTest::qWaitFor([this] { return process.state() == QProcess::NotRunning; }, timeoutMs))
+            return -1;
+        out = QString::fromUtf8(process.readAllStandardOutput());
+        err = QString::fromUtf8(process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    }
+    ~Ctl() { process.kill(); process.waitForFinished(3000); }
+    QProcess process;
+    QString out, err;
+};
+
+// A raw client that reads only when told to; -1 when it cannot connect.
+int connectTo(const QByteArray &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    return ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 ? fd : -1;
+}
+
+// In a forked child: connect to `path`, as uid 65534 when `asOther`, with
+// the capability to pass file permissions when `passPermissions`, and say
+// hello. 10: no connection; 20: connected, then closed unanswered; 30: answered.
+int helloFromChild(const QByteArray &path, bool asOther, bool passPermissions)
+{
+    if (passPermissions)
+        ::prctl(PR_SET_KEEPCAPS, 1);
+    if (asOther && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+        return 1;
+    if (passPermissions) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        data[0].effective = data[0].permitted = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+        if (::syscall(SYS_capset, &header, data) != 0)
+            return 2;
+    }
+    const int fd = connectTo(path);
+    if (fd < 0)
+        return 10;
+    const char hello[] = "{\"op\":\"hello\"}\n";
+    [[maybe_unused]] ssize_t n = ::write(fd, hello, sizeof hello - 1);
+    pollfd p{fd, POLLIN, 0};
+    char byte;
+    return ::poll(&p, 1, 5000) == 1 && ::read(fd, &byte, 1) == 1 ? 30 : 20;
+}
+} // namespace
+
+// Sockets and settings of this run only, in place before the application
+// reads them; children inherit them.
+struct OwnFolders
+{
+    OwnFolders()
+    {
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    }
+    QTemporaryDir runtime, config;
+} const folders;
+
+class PanelApiTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        static QtMessageHandler testlib = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &c, const QString &m) {
+            if (type != QtDebugMsg)
+                testlib(type, c, m);
+        });
+    }
+
+    // One request and its reply; the window has 2.00 A set, scripts allowed
+    // or not; "frame" is what reaches the line, if anything.
+    void requests_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<QStringList>("reply");   // path=value
+        QTest::addColumn<QString>("frame");
+        const int f = variant::kFreqInitialSteps;
+        const QString v = variant::kName;
+        QTest::newRow("hello") << QByteArray(R"({"op":"hello","id":1})") << false
+            << QStringList{"ok=true", "id=1", "program=laserpanel", "variant=" + v, "commands_allowed=false"} << QString();
+        QTest::newRow("hello, allowed") << QByteArray(R"({"op":"hello"})") << true << QStringList{"commands_allowed=true"} << QString();
+        QTest::newRow("status") << QByteArray(R"({"op":"status","id":"s"})") << false
+            << QStringList{"id=s", "state=live", "status/kind=status", "status/current_A=2.35", "status/trigger=external"} << QString();
+        QTest::newRow("set, refused") << QByteArray(R"({"op":"set","id":2,"current":3})") << false
+            << QStringList{"ok=false", "id=2", "code=refused"} << QString();
+        QTest::newRow("set, allowed") << QByteArray(R"({"op":"set","current":2.45,"pulse":"3.3","freq":300,"trigger":"external"})") << true
+            << QStringList{"ok=true", "sent/set_current_A=2.4", "sent/set_pulse_ns=3.25", "sent/set_freq_kHz=300", "sent/set_trigger=external", "notes/0=current 2.45 A is sent as 2.40 A (steps of 0.20 A)"}
+            << frameHex(1, 12, 13, 300 / variant::kFreqStepKHz);
+        QTest::newRow("set keeps what is not given") << QByteArray(R"({"op":"set","pulse":5})") << true
+            << QStringList{"sent/set_current_A=2", "sent/set_trigger=internal"} << frameHex(0, 10, 20, f);
+        QTest::newRow("set out of range") << QByteArray(R"({"op":"set","current":7.01})") << true
+            << QStringList{"code=bad_value", "message=current 7.01 A is outside the panel's range 0.00 to 7.00 A"} << QString();
+        QTest::newRow("set misspelt") << QByteArray(R"({"op":"set","curent":1})") << true << QStringList{"code=bad_request"} << QString();
+        QTest::newRow("set, wrong type") << QByteArray(R"({"op":"set","freq":[300]})") << true << QStringList{"code=bad_request"} << QString();
+        QTest::newRow("unknown op") << QByteArray(R"({"op":"fire","id":9})") << true << QStringList{"code=bad_request", "id=9"} << QString();
+        QTest::newRow("not JSON") << QByteArray("{\"op\":") << true << QStringList{"ok=false", "code=bad_json"} << QString();
+        QTest::newRow("not an object") << QByteArray("[1,2]") << true << QStringList{"code=bad_request"} << QString();
+        QTest::newRow("over 4 KiB") << "{\"op\":\"hello\",\"x\":\"" + QByteArray(5000, 'x') + "\"}" << true
+            << QStringList{"code=too_long"} << QString();
+    }
+    void requests()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(bool, allowed);
+        QFETCH(QStringList, reply);
+        QFETCH(QString, frame);
+        Panel panel;
+        panel.p.ui().scroll_current->setValue(10);
+        panel.allow(allowed);
+        QTRY_VERIFY(panel.p.w.findChild<laser::PanelServer *>()->linkState() == "live");
+        panel.pty.readAvailable();
+        Script script(panel.socket());
+        const QJsonObject got = script.call(request);
+        for (const QString &pair : reply)
+            QVERIFY2(at(got, pair.section('=', 0, 0)) == pair.section('=', 1), qPrintable(QJsonDocument(got).toJson()));
+        // Still answering after every kind of request.
+        QCOMPARE(script.call(R"({"op":"hello"})").value("ok").toBool(), true);
+        QCOMPARE(laser::words::hex(frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)), frame);
+        if (!frame.isEmpty()) {   // the fields show what was sent, as after the operator's Send
+            QCOMPARE(panel.p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
+            const QJsonObject sent = got.value("sent").toObject();
+            QCOMPARE(panel.p.ui().edit_current_in->text(), QString::number(sent.value("set_current_A").toDouble(), 'f', 2));
+            QCOMPARE(panel.p.ui().edit_pw_in->text(), QString::number(sent.value("set_pulse_ns").toDouble(), 'f', 2));
+            QCOMPARE(panel.p.ui().comboBox_button_touchOff->currentIndex(), sent.value("set_trigger") == "external" ? 1 : 0);
+        }
+    }
+
+    // A subscriber sees status, the operator's commands and the link's
+    // events, Stop as "paused", and the end of the link; then the socket is gone.
+    void subscribe()
+    {
+        Panel panel;
+        Script script(panel.socket());
+        QVERIFY(QFile::exists(panel.socket()));
+        QCOMPARE(at(script.call(R"({"op":"subscribe","id":1})"), "subscribed"), QString("true"));
+        QTRY_COMPARE(at(script.last("kind", "status"), "current_A"), QString("2.35"));
+        panel.p.ui().scroll_current->setValue(12);
+        panel.p.ui().button_current_in->click();
+        QTRY_COMPARE(at(script.last("kind", "command"), "set_current_A"), QString("2.4"));
+        panel.p.ui().stop_button->click();
+        QCOMPARE(at(script.call(R"({"op":"status"})"), "state"), QString("paused"));
+        panel.p.ui().start_button->click();
+        QCOMPARE(at(script.call(R"({"op":"status"})"), "state"), QString("live"));
+        panel.p.ui().button_close->click();
+        QTRY_COMPARE(at(script.last("kind", "close"), "detail"), panel.pty.slaveName());
+        QTRY_COMPARE(script.s.state(), QLocalSocket::UnconnectedState);
+        QVERIFY(!QFile::exists(panel.socket()));
+    }
+
+    // Seven bad requests are answered; the eighth closes the connection.
+    void repeatedErrors_data()
+    {
+        QTest::addColumn<int>("bad");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("7") << 7 << true;
+        QTest::newRow("8") << 8 << false;
+    }
+    void repeatedErrors()
+    {
+        QFETCH(int, bad);
+        QFETCH(bool, open);
+        Panel panel;
+        Script script(panel.socket());
+        script.s.write(QByteArray("nonsense\n").repeated(bad));
+        QTRY_COMPARE(script.replies(), bad);
+        QCOMPARE(!script.call(R"({"op":"hello"})").isEmpty(), open);
+    }
+
+    // A subscriber that reads nothing is dropped with a line in the link
+    // log, while the panel's event loop keeps turning and others are served.
+    void stalledReaderIsDropped()
+    {
+        Panel panel;
+        QSignalSpy notes(panel.server(), &laser::PanelServer::note);
+        const int fd = connectTo(QFile::encodeName(panel.socket()));
+        QCOMPARE(::write(fd, "{\"op\":\"subscribe\"}\n", 19), 19);
+        panel.feeder.stop();
+        QTimer flood;   // about 5 000 frames/s, well within a pty's buffer a tick
+        QObject::connect(&flood, &QTimer::timeout, [&] { panel.pty.write(kFrame.repeated(50)); });
+        flood.start(10);
+        QElapsedTimer clock;
+        qint64 lastTick = 0, worstGap = 0;
+        QTimer ticker;
+        clock.start();
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            worstGap = std::max(worstGap, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+        });
+        ticker.start(5);
+        QTRY_VERIFY_WITH_TIMEOUT(!notes.isEmpty(), 15000);
+        QVERIFY2(notes.last().at(1).toString().contains("it stopped reading"), qPrintable(notes.last().at(1).toString()));
+        QCOMPARE(panel.server()->clientCount(), 0);
+        // A wait on the client would hold it for good; the sanitizers' build is slow.
+        QVERIFY2(worstGap < 1000, qPrintable(QString("event loop held up %1 ms").arg(worstGap)));
+        Script other(panel.socket());
+        QCOMPARE(other.call(R"({"op":"hello"})").value("ok").toBool(), true);
+        ::close(fd);
+    }
+
+    // laserctl finds the panel from the port alone and goes through it.
+    void laserctlThroughThePanel_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("frame");
+        QTest::newRow("status --json") << QStringList{"status", "--json"} << false << 0
+            << QStringList{"through the panel (process PID)", "\"current_A\":2.35,", "\"tec\":\"locked\""} << QString();
+        QTest::newRow("monitor --json") << QStringList{"monitor", "--json", "--duration", "1"} << false << 0
+            << QStringList{"\"kind\":\"status\"", "\"trigger\":\"external\""} << QString();
+        QTest::newRow("set, refused") << QStringList{"set", "--current", "2.4"} << false << 11
+            << QStringList{"the panel refuses commands from scripts"} << QString();
+        QTest::newRow("set, allowed") << QStringList{"set", "--current", "2.45", "--trigger", "external"} << true << 0
+            << QStringList{"note: current 2.45 A is sent as 2.40 A", "sent to PORT through the panel: A5 5A 01 0C",
+                           "current 2.40 A  pulse 5.00 ns  frequency 300 kHz  trigger external"}
+            << frameHex(1, 12, 20, variant::kFreqInitialSteps);
+        QTest::newRow("status --no-panel") << QStringList{"status", "--no-panel"} << true << 6 << QStringList{"busy"} << QString();
+        QTest::newRow("panels") << QStringList{"panels"} << true << 0 << QStringList{"PORT  process PID  " + QString(variant::kName) + "  commands allowed"} << QString();
+    }
+    void laserctlThroughThePanel()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, allowed);
+        QFETCH(int, code);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, frame);
+        Panel panel;
+        panel.allow(allowed);
+        panel.pty.readAvailable();
+        Ctl ctl(args + (args.first() == "panels" ? QStringList{} : QStringList{"-p", panel.pty.slaveName()}));
+        QCOMPARE(ctl.finish(), code);
+        const QString all = ctl.out + ctl.err;
+        for (QString part : shown) {
+            part.replace("PORT", panel.pty.slaveName()).replace("PID", QString::number(QCoreApplication::applicationPid()));
+            QVERIFY2(all.contains(part), qPrintable(all));
+        }
+        QCOMPARE(laser::words::hex(frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)), frame);
+    }
+
+    // The socket exists while a panel holds the port: gone at Close and
+    // after a stop signal; one a killed panel left is replaced, a live one kept.
+    void socketLifetime_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("SIGTERM") << "SIGTERM";
+        QTest::newRow("killed, then a new panel") << "SIGKILL";
+        QTest::newRow("another panel serves the name") << "live";
+    }
+    void socketLifetime()
+    {
+        QFETCH(QString, end);
+        Pty pty;
+        const QString name = laser::panel::socketName(pty.slaveName());
+        QLocalServer other;
+        if (end == "live") {
+            QVERIFY(other.listen(name));
+        } else {
+            QProcess child;
+            child.setProcessEnvironment([] { auto e = QProcessEnvironment::systemEnvironment(); e.insert("QT_QPA_PLATFORM", "offscreen"); return e; }());
+            child.start(PANEL_PROBE_PATH, {pty.slaveName()});
+            QVERIFY(child.waitForReadyRead(10000));
+            QVERIFY(QFile::exists(name));
+            ::kill(pid_t(child.processId()), end == "SIGTERM" ? SIGTERM : SIGKILL);
+            QVERIFY(child.waitForFinished(5000));
+            QCOMPARE(QFile::exists(name), end != "SIGTERM");
+            if (end == "SIGTERM")
+                return;
+        }
+        Panel panel(pty.slaveName());   // the pty a killed panel held
+        QCOMPARE(panel.server()->isServing(), end != "live");
+        Script script(name);
+        if (end == "live")
+            QTRY_VERIFY(other.hasPendingConnections());
+        else
+            QCOMPARE(script.call(R"({"op":"hello"})").value("port").toString(), pty.slaveName());
+    }
+
+    // Another user reaches nothing: the folder's permissions stop them, and
+    // past those (a capability) the peer check closes the connection unanswered.
+    void otherUser_data()
+    {
+        QTest::addColumn<bool>("asOther");
+        QTest::addColumn<bool>("passPermissions");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("same user") << false << false << 30;
+        QTest::newRow("other user") << true << false << 10;
+        QTest::newRow("other user past the file permissions") << true << true << 20;
+    }
+    void otherUser()
+    {
+        QFETCH(bool, asOther);
+        QFETCH(bool, passPermissions);
+        QFETCH(int, outcome);
+        if (asOther && ::geteuid() != 0)
+            QSKIP("needs root to act as another user");
+        Panel panel;
+        QSignalSpy notes(panel.server(), &laser::PanelServer::note);
+        const QByteArray path = QFile::encodeName(panel.socket());
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(helloFromChild(path, asOther, passPermissions));
+        int status = 0;
+        QVERIFY(QTest::qWaitFor([&] { return ::waitpid(child, &status, WNOHANG) == child; }, 10000));
+        QCOMPARE(WEXITSTATUS(status), outcome);
+        if (outcome == 20)
+            QVERIFY(notes.last().at(1).toString().startsWith("refused a script of another user"));
+    }
+};
+
+QTEST_MAIN(PanelApiTest)
+#include "tst_panelapi.moc"
