@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 
 bash scripts/deps.sh clang libclang-rt-14-dev
+source scripts/ccache.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 dir=build/fuzz
