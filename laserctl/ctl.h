@@ -39,10 +39,6 @@ QString exitCodeTable();
 using laser::Variant;
 using laser::words::hex;
 
-// Fills what the request leaves out from a remembered working point; returns
-// the names of the values taken (current, pulse, frequency, trigger).
-QStringList fillFromRecord(laser::SetRequest &request, const laser::WorkingPoint &point);
-
 // The exit code for a port that did not open.
 Exit exitFor(const laser::OpenFailure &failure);
 

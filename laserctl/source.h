@@ -1,0 +1,175 @@
+#pragma once
+
+// Where a command's reports come from: the panel that holds the port, or the
+// port itself.
+
+#include "cli.h"
+#include "csvrecord.h"
+#include "jsonrecord.h"
+#include "panelapi.h"
+#include "panelclient.h"
+#include "panelsocket.h"
+#include "portsession.h"
+#include "words.h"
+
+#include <QJsonObject>
+#include <QTimer>
+
+#include <functional>
+
+namespace cli {
+
+// What a command does with the laser's reports, wherever they come from.
+struct Sink {
+    std::function<void(const QDateTime &, const laser::Reading &)> status = [](const QDateTime &, const laser::Reading &) {};
+    // kind: laser::csv::eventKind(), or a kind the panel named.
+    std::function<void(const QDateTime &, const QString &, const QString &)> event =
+        [](const QDateTime &, const QString &, const QString &) {};
+    std::function<void(const QDateTime &, const laser::Setpoints &)> command = [](const QDateTime &, const laser::Setpoints &) {};
+    std::function<void(qint64)> noise = [](qint64) {};
+    // The link ended: lost, or the panel closed its port or went away.
+    std::function<void(const QString &)> ended = [](const QString &) {};
+};
+
+// The laser's reports: through the panel that holds the port when one serves
+// it (and --no-panel does not forbid it), else from the port itself. With
+// reconnect, after the link ends it tries both again until one answers.
+class Source
+{
+public:
+    Source(const Options &o, Sink sink) : o(o), sink(std::move(sink))
+    {
+        link.setKHzPerStep(o.variant->kHzPerStep);
+        retry.setInterval(PortSession::kReconnectIntervalMs);
+        QObject::connect(&retry, &QTimer::timeout, [this] { reopen(); });
+        QObject::connect(&link, &PortSession::statusDecoded,
+                         [this](const QDateTime &when, const laser::Reading &r) { this->sink.status(when, r); });
+        QObject::connect(&link, &PortSession::bytesSkipped,
+                         [this](const QDateTime &, const QByteArray &bytes) { this->sink.noise(bytes.size()); });
+        QObject::connect(&link, &PortSession::linkEvent, [this](const QDateTime &when, LinkEvent event, const QString &detail) {
+            // The first open is the command's own, not news.
+            if (event == LinkEvent::Open && !started)
+                return;
+            if (event == LinkEvent::Open)
+                up = true;
+            this->sink.event(when, laser::csv::eventKind(event), detail);
+            if (event == LinkEvent::Lost)
+                linkEnded(detail);
+        });
+    }
+    ~Source() { close(); }
+
+    // -1 once open, else the exit code, reported.
+    int open(QIODevice::OpenMode openMode)
+    {
+        mode = openMode;
+        const int panelCode = reachPanel(true);
+        if (panelCode != 0)
+            return panelCode;
+        laser::OpenFailure failure;
+        if (!link.open(o.port, mode, &failure))
+            return portError(o.port, failure);
+        started = up = true;
+        return -1;
+    }
+    void setReconnect(bool on) { reconnect = on; }
+    PanelClient *panel() { return viaPanel; }
+    PortSession &port() { return link; }
+    QString variantName() const
+    {
+        return viaPanel ? viaPanel->hello().value(QStringLiteral("variant")).toString() : QLatin1String(o.variant->name);
+    }
+    void close()
+    {
+        retry.stop();
+        link.blockSignals(true);
+        link.close();
+        link.blockSignals(false);
+        retire();
+        retired.reset();
+    }
+
+private:
+    // Called from the panel's own signals too: it is deleted at the next
+    // close or reach, not under its own feet.
+    void retire()
+    {
+        if (!viaPanel)
+            return;
+        viaPanel->disconnect();
+        viaPanel->close();
+        retired.reset(viaPanel);
+        viaPanel = nullptr;
+    }
+
+    // -1 through a panel now, 0 when none serves the port, else an exit code.
+    int reachPanel(bool first)
+    {
+        if (o.noPanel)
+            return 0;
+        retired.reset();
+        auto *panel = new PanelClient;
+        const PanelClient::Reach reach = panel->reach(o.port, kPanelTimeoutMs);
+        if (reach != PanelClient::Ready) {
+            if (reach == PanelClient::Refused && first)
+                complain(QStringLiteral("%1: busy: the panel holds it and does not serve this script (%2)")
+                             .arg(printableName(o.port), panel->failure()));
+            delete panel;
+            return reach == PanelClient::Refused && first ? int(ctl::PortBusy) : 0;
+        }
+        complain(QStringLiteral("%1: through the panel (process %2), which holds the port")
+                     .arg(printableName(o.port))
+                     .arg(panel->pid()));
+        viaPanel = panel;
+        QObject::connect(panel, &PanelClient::status, [this](const QDateTime &when, const laser::Reading &r) { sink.status(when, r); });
+        QObject::connect(panel, &PanelClient::command,
+                         [this](const QDateTime &when, const laser::Setpoints &s) { sink.command(when, s); });
+        QObject::connect(panel, &PanelClient::event, [this](const QDateTime &when, const QString &kind, const QString &detail) {
+            sink.event(when, kind, detail);
+            if (kind == laser::csv::eventKind(LinkEvent::Lost) || kind == laser::csv::eventKind(LinkEvent::Close))
+                linkEnded(kind == laser::csv::eventKind(LinkEvent::Close) ? QStringLiteral("the panel closed the port") : detail);
+        });
+        QObject::connect(panel, &PanelClient::ended, [this] {
+            if (!up)
+                return;
+            const QString why = QStringLiteral("the panel went away");
+            sink.event(QDateTime::currentDateTimeUtc(), laser::csv::eventKind(LinkEvent::Lost), why);
+            linkEnded(why);
+        });
+        if (!first)
+            sink.event(QDateTime::currentDateTimeUtc(), laser::csv::eventKind(LinkEvent::Open), o.port);
+        started = up = true;
+        return -1;
+    }
+
+    void linkEnded(const QString &detail)
+    {
+        if (!up)
+            return;
+        up = false;
+        retire();
+        sink.ended(detail);
+        if (reconnect)
+            retry.start();
+    }
+
+    void reopen()
+    {
+        if (up || reachPanel(false) == -1 || link.open(o.port, mode, nullptr))
+            retry.stop();
+    }
+
+    static constexpr int kPanelTimeoutMs = 2000;
+    const Options &o;
+    Sink sink;
+    PortSession link;
+    PanelClient *viaPanel = nullptr;
+    std::unique_ptr<PanelClient> retired;
+    QTimer retry;
+    QIODevice::OpenMode mode = QIODevice::ReadOnly;
+    bool reconnect = false;
+    bool started = false;   // opened once: later opens are reported
+    bool up = false;        // the link is there now
+};
+
+} // namespace cli

@@ -1,0 +1,72 @@
+#include "cli.h"
+
+#include "alarms.h"
+#include "source.h"
+
+#include <QJsonArray>
+
+namespace cli {
+
+int status(QCoreApplication &app, const Options &o)
+{
+    int outcome = -1;
+    qint64 noise = 0;
+    Out out;
+    Sink sink;
+    sink.status = [&](const QDateTime &, const laser::Reading &r) {
+        if (outcome != -1)
+            return;   // more frames of the same read
+        const QString now = ctl::now();
+        // One frame tells no lost lock: that needs the lock seen first.
+        laser::Alarms alarms;
+        alarms.update(r);
+        const QStringList active = alarms.activeNames();
+        if (o.format == Format::Json) {
+            QJsonObject object = laser::json::statusJson(now, r);
+            object.insert(QStringLiteral("alarms"), QJsonArray::fromStringList(active));
+            out.line(laser::json::jsonLine(object));
+        } else {
+            out.line(ctl::statusBlock(printableName(o.port), now, r) + QStringLiteral("\nalarms            ")
+                     + (active.isEmpty() ? QStringLiteral("none") : active.join(QStringLiteral(", "))));
+        }
+        outcome = active.isEmpty() ? ctl::Ok : ctl::LaserFault;
+        app.quit();
+    };
+    sink.noise = [&](qint64 bytes) { noise += bytes; };
+    sink.ended = [&](const QString &detail) {
+        if (outcome != -1)
+            return;
+        complain(QStringLiteral("%1: link lost (%2)").arg(printableName(o.port), detail));
+        outcome = ctl::LinkLost;
+        app.quit();
+    };
+    Source source(o, sink);
+    const int failed = source.open(QIODevice::ReadOnly);
+    if (failed >= 0)
+        return failed;
+    if (source.panel())
+        source.panel()->subscribe();
+    out.open(QString());
+    QTimer::singleShot(int(o.timeoutMs), &app, [&] {
+        if (outcome == -1)
+            outcome = ctl::NoLaser;
+        app.quit();
+    });
+    app.exec();
+    source.close();
+    if (outcome == -1 || outcome == ctl::NoLaser) {
+        complain(QStringLiteral("%1: no valid status frame %2%3")
+                     .arg(printableName(o.port),
+                          outcome == -1 ? QStringLiteral("before the stop signal")
+                                        : QStringLiteral("within %1 s").arg(seconds(o.timeoutMs)),
+                          noise ? QStringLiteral(" (%1 bytes of noise)").arg(noise) : QString()));
+        return ctl::NoLaser;
+    }
+    if (!out.failure.isEmpty()) {
+        complain(QStringLiteral("stdout: writing failed (%1)").arg(out.failure));
+        return ctl::Failed;
+    }
+    return outcome;
+}
+
+} // namespace cli
