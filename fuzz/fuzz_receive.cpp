@@ -8,6 +8,7 @@
 // The reassembler must yield exactly what a plain one-pass scan of the whole
 // stream yields: it only ever waits at a header with fewer than 13 bytes
 // behind it and rescans from there, so where the reads were cut cannot matter.
+#include "readplan.h"
 #include "statusdecode.h"
 #include "statusframe.h"
 
@@ -95,17 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size == 0)
         return 0;
-    const std::size_t planSize = std::min<std::size_t>(data[0] % 16, size - 1);
-    std::vector<int> plan;
-    for (std::size_t i = 1; i <= planSize; ++i)
-        plan.push_back(data[i] % 33);
-    const QByteArray stream(reinterpret_cast<const char *>(data + 1 + planSize),
-                            int(size - 1 - planSize));
-    bool anyBytes = false;
-    for (int chunk : plan)
-        anyBytes = anyBytes || chunk > 0;
-    if (!anyBytes)
-        plan.push_back(stream.size()); // empty reads only: do them, then the rest at once
+    const ReadPlan input = readPlan(data, size, [](std::uint8_t b) { return b % 33; });
+    const std::vector<int> &plan = input.sizes;
+    const QByteArray &stream = input.stream;
 
     const Scan expected = referenceScan(stream);
     laser::StatusFrameReassembler reassembler;

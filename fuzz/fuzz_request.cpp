@@ -12,6 +12,7 @@
 // were cut; it never holds more than a line's limit; and every reply is one
 // line of a JSON object that echoes the request's id.
 #include "panelapi.h"
+#include "readplan.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -87,13 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size == 0)
         return 0;
-    const std::size_t planSize = std::min<std::size_t>(data[0] % 16, size - 1);
-    std::vector<int> plan;
-    for (std::size_t i = 1; i <= planSize; ++i)
-        plan.push_back(data[i] * 37 % 6000);
-    const QByteArray stream(reinterpret_cast<const char *>(data + 1 + planSize), int(size - 1 - planSize));
-    if (std::none_of(plan.begin(), plan.end(), [](int n) { return n > 0; }))
-        plan.push_back(stream.size());
+    const ReadPlan input = readPlan(data, size, [](std::uint8_t b) { return b * 37 % 6000; });
+    const std::vector<int> &plan = input.sizes;
+    const QByteArray &stream = input.stream;
 
     const std::vector<Item> expected = referenceSplit(stream);
     std::size_t seen = 0;
