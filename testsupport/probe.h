@@ -82,6 +82,16 @@ struct MainWindowProbe
     }
 };
 
+// The window logs every command and pulse-width change: tests that make many
+// keep the other messages only.
+inline void dropDebugMessages()
+{
+    static const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &c, const QString &m) {
+        if (type != QtDebugMsg)
+            previous(type, c, m);
+    });
+}
+
 // A window whose port is open on a fresh pseudo-terminal; the test plays the
 // laser on pty.
 struct OpenWindow
