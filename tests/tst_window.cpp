@@ -1,4 +1,5 @@
 // The window as it stands after construction.
+#include "firmware.h"
 #include "panelicon.h"
 #include "probe.h"
 #include "variant.h"
@@ -17,10 +18,9 @@ class WindowTest : public QObject
 
 private slots:
     // Building the form binds every on_<object>_<signal> slot by name, and a slot that names
-    // no such object or signal is only reported. A slot run while the form is built would log
-    // (the pulse-width slot does) or move a member away from the constructor's value. Only
-    // Open is enabled (Open Close Start Stop Send ChangeMode), and Open without editing the
-    // port field tries COM1.
+    // no such object or signal is only reported; a slot run while the form is built would log
+    // (the pulse-width slot does). The scroll bars span laserctl's ranges. Only Open is
+    // enabled, and Open without editing the port field tries COM1.
     void initialState()
     {
         static QStringList messages;
@@ -33,16 +33,15 @@ private slots:
         QCOMPARE(messages, QStringList());
 
         MainWindowProbe p(w);
-        QVERIFY(!p.serialPort() && !p.serialWorker() && !p.refreshTimer() && p.statusBytes().empty());
-        QCOMPARE(std::make_tuple(p.timerStopped(), p.statusFlags(), p.triggerReadback(), p.temperatureReadback(), p.currentReadback()),
-                 std::make_tuple(0, 3, 0, 0, 0.0));
-        QCOMPARE(std::make_tuple(p.ifreqSetting(), p.temperatureSetting(), p.pwSetting(), p.currentSetting(), p.triggerMode()),
-                 std::make_tuple(variant::kFreqInitialSteps, 34, 20.0, 0.0, false));
-        QCOMPARE(p.calibSlope(), (std::vector<double>{15.8, 15.9, 15.9, 15.9}));
+        const laser::Variant &v = laser::buildVariant();
+        auto range = [](QScrollBar *s) { return QVector<int>{s->minimum(), s->maximum(), s->value()}; };
+        QCOMPARE(range(p.ui().scroll_current), (QVector<int>{laser::kCurrentMinSteps, laser::kCurrentMaxSteps, 0}));
+        QCOMPARE(range(p.ui().scroll_pw), (QVector<int>{laser::kPulseMinSteps, laser::kPulseMaxSteps, laser::kPulseInitialSteps}));
+        QCOMPARE(range(p.ui().scroll_ifreq), (QVector<int>{laser::kFreqMinSteps, v.maxSteps, v.initialSteps}));
         QCOMPARE(std::make_tuple(w.windowTitle(), p.ui().edit_message->text(), p.buttons()),
                  std::make_tuple(QString::fromUtf8(variant::kTitle), QString("Message"), QString("100000")));
         p.ui().portopen_button->click();
-        QCOMPARE(p.serialPort() ? p.serialPort()->portName() : QString(), QStringLiteral("COM1"));
+        QCOMPARE(p.serialPort() ? p.serialPort()->portName() : QStringLiteral("none"), QStringLiteral("COM1"));
         QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
     }
 
@@ -51,9 +50,8 @@ private slots:
     void portFieldOffersSerialPorts_data()
     {
         QTest::addColumn<QString>("use");
-        QTest::newRow("Down") << "down";
-        QTest::newRow("typing") << "type";
-        QTest::newRow("paste") << "paste";
+        for (const char *use : {"down", "type", "paste"})
+            QTest::newRow(use) << use;
     }
     void portFieldOffersSerialPorts()
     {
