@@ -13,6 +13,8 @@
 
 int main(int argc, char **argv)
 {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     platform::quitOnSignals(app);
     const bool remembered = app.arguments().contains(QStringLiteral("--remembered"));
