@@ -1,5 +1,4 @@
-// Command frame encoding and status frame reassembly.
-#include "commandframe.h"
+// Status frame reassembly.
 #include "statusframe.h"
 
 #include <QRandomGenerator>
@@ -18,23 +17,6 @@ class FramesTest : public QObject
     Q_OBJECT
 
 private slots:
-    // args: external trigger, current, temperature, pulse width, frequency.
-    void commandFrame_data()
-    {
-        QTest::addColumn<QVector<int>>("args");
-        QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("external trigger") << QVector<int>{1, 0, 34, 20, 3} << hex("a5 5a 01 00 22 00 00 14 03 00 00 fa fb");
-        QTest::newRow("full scale") << QVector<int>{0, 35, 34, 60, 100} << hex("a5 5a 00 23 22 00 00 3c 64 00 00 fa fb");
-        QTest::newRow("low 8 bits of -5") << QVector<int>{0, -5, 34, 20, 30} << hex("a5 5a 00 fb 22 00 00 14 1e 00 00 fa fb");
-        QTest::newRow("256 wraps to 0") << QVector<int>{0, 256, 290, 511, -1} << hex("a5 5a 00 00 22 00 00 ff ff 00 00 fa fb");
-    }
-    void commandFrame()
-    {
-        QFETCH(QVector<int>, args);
-        QFETCH(QByteArray, frame);
-        QCOMPARE(laser::encodeCommandFrame(args[0] != 0, args[1], args[2], args[3], args[4]).toHex(' '), frame.toHex(' '));
-    }
-
     // Every read's completed payloads, oldest first; and never a whole frame's worth held back.
     void reassembly_data()
     {

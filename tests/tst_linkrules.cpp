@@ -14,22 +14,20 @@ class LinkRulesTest : public QObject
 
 private slots:
     // Typed text to a scroll position: out of range goes to the bound, text that
-    // is no number counts as 0, frequencies are whole kHz cut to a step.
+    // is no number counts as 0, frequencies are whole kHz cut to a step. What
+    // the window shows of it is in tst_setpoints' typing rows.
     void typedSetpoint_data()
     {
         QTest::addColumn<QString>("field");   // A, ns, or the kHz step
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("position");
         QTest::addColumn<bool>("clamped");
-        QTest::newRow("3.3 A") << "A" << "3.3" << 16 << false;
-        QTest::newRow("2.45 A") << "A" << "2.45" << 12 << false;
         QTest::newRow("7.001 A") << "A" << "7.001" << 35 << true;
         QTest::newRow("-1 A") << "A" << "-1" << 0 << true;
         QTest::newRow("1e400 A") << "A" << "1e400" << 35 << true;
         QTest::newRow("-inf A") << "A" << "-inf" << 0 << true;
         QTest::newRow("nan A") << "A" << "nan" << 0 << true;
         QTest::newRow("abc A") << "A" << "abc" << 0 << false;
-        QTest::newRow("3.3 ns") << "ns" << "3.3" << 13 << false;
         QTest::newRow("16 ns") << "ns" << "16" << 60 << true;
         QTest::newRow("2.99 ns") << "ns" << "2.99" << 12 << true;
         QTest::newRow("empty ns") << "ns" << "" << 12 << true;
@@ -125,19 +123,13 @@ private slots:
     {
         using namespace laser::csv;
         const QDateTime t = QDateTime::currentDateTime();
-        const int columnCount = columns().split(',').size();
         laser::Reading r;
         r.currentA = 2.4;
         r.temperatureC = -999;
         r.tecLocked = true;
         const QStringList status = statusRow(t, r).split(',');
         QCOMPARE(status.mid(1, 7), (QStringList{"status", "2.40", "", "internal", "fault", "locked", ""}));
-        const QStringList command =
-            commandRow(t, laser::setpointsFromSteps(true, 12, 13, 30, 10, 34)).split(',');
-        QCOMPARE(command.mid(1), (QStringList{"command", "", "", "", "", "", "2.40", "3.25", "300", "external", ""}));
-        for (const QStringList &row : {status, command})
-            QCOMPARE(row.size(), columnCount);
-        QCOMPARE(eventRow(t, laser::LinkEvent::Open, "/dev/a,b").section(',', 1), QStringLiteral("open,,,,,,,,,,\"/dev/a,b\""));
+        QCOMPARE(status.size(), columns().split(',').size());
         QCOMPARE(field("say \"hi\""), QStringLiteral("\"say \"\"hi\"\"\""));
         const QStringList head = header("laserpanel 1.3", "v1.3", "/dev/x\nsneaky", t);
         QCOMPARE(head.size(), 5);
