@@ -44,7 +44,7 @@ class HardeningTest : public QObject
 {
     Q_OBJECT
 
-    static QByteArray frame(int amps) { return QByteArray::fromHex(QString::asprintf("a55a00%02x220000%02x%02x0000fafb", amps, 20, variant::kFreqInitialSteps).toLatin1()); }
+    static QByteArray frame(int amps) { return commandFrame(0, amps, 20, variant::kFreqInitialSteps); }
 
 private slots:
     void initTestCase() { dropDebugMessages(); }

@@ -132,13 +132,11 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QByteArray>("frame");   // empty: the write fails
-        auto frame = [](int ext, int amps, int pw, int freq) { return QByteArray::fromHex(QString::asprintf("a55a%02x%02x220000%02x%02x0000fafb", ext, amps, pw, freq).toLatin1()); };
         const QString ifreq2 = "ifreq 2 " + QString::number(2 * variant::kFreqStepKHz);
-        QTest::newRow("change mode external") << "mode" << QStringList{"trigger 1"} << frame(1, 0, 20, f0);
-        QTest::newRow("back to internal") << "send" << QStringList{"trigger 1", "trigger 0"} << frame(0, 0, 20, f0);
-        QTest::newRow("send unsnapped values") << "send" << QStringList{"current 12 2.55", "pw 13 3.4", ifreq2} << frame(0, 12, 13, 2);
-        QTest::newRow("change mode clamped") << "mode" << QStringList{"current 35 10", "pw 12 -1"} << frame(0, 35, 12, f0);
-        QTest::newRow("change mode after close") << "mode" << QStringList{"close"} << QByteArray();
+        QTest::newRow("change mode external") << "mode" << QStringList{"trigger 1"} << commandFrame(1, 0, 20, f0);
+        QTest::newRow("back to internal") << "send" << QStringList{"trigger 1", "trigger 0"} << commandFrame(0, 0, 20, f0);
+        QTest::newRow("send unsnapped values") << "send" << QStringList{"current 12 2.55", "pw 13 3.4", ifreq2} << commandFrame(0, 12, 13, 2);
+        QTest::newRow("change mode clamped") << "mode" << QStringList{"current 35 10", "pw 12 -1"} << commandFrame(0, 35, 12, f0);
         QTest::newRow("send after close") << "send" << QStringList{"close"} << QByteArray();
     }
     void sending()

@@ -82,6 +82,12 @@ struct MainWindowProbe
     }
 };
 
+// A command frame as the window sends it, from the steps of each setpoint.
+inline QByteArray commandFrame(int external, int current, int pulse, int freq)
+{
+    return QByteArray::fromHex(QString::asprintf("a55a%02x%02x220000%02x%02x0000fafb", external, current, pulse, freq).toLatin1());
+}
+
 // The window logs every command and pulse-width change: tests that make many
 // keep the other messages only.
 inline void dropDebugMessages()
