@@ -25,13 +25,10 @@ private slots:
         QTest::newRow("7.001 A") << "A" << "7.001" << 35 << true;
         QTest::newRow("-1 A") << "A" << "-1" << 0 << true;
         QTest::newRow("1e400 A") << "A" << "1e400" << 35 << true;
-        QTest::newRow("-inf A") << "A" << "-inf" << 0 << true;
         QTest::newRow("nan A") << "A" << "nan" << 0 << true;
         QTest::newRow("abc A") << "A" << "abc" << 0 << false;
-        QTest::newRow("16 ns") << "ns" << "16" << 60 << true;
         QTest::newRow("2.99 ns") << "ns" << "2.99" << 12 << true;
         QTest::newRow("empty ns") << "ns" << "" << 12 << true;
-        QTest::newRow("305 kHz in 10") << "10" << "305" << 30 << false;
         QTest::newRow("1500 kHz in 10") << "10" << "1500" << 100 << true;
         QTest::newRow("3 kHz in 10") << "10" << "3" << 1 << true;
         QTest::newRow("300.5 kHz in 10") << "10" << "300.5" << 1 << true;
