@@ -4,7 +4,6 @@
 #include "ptypair.h"
 #include "recorder.h"
 #include "commandframe.h"
-#include "csvrecord.h"
 
 #include <QtTest>
 
@@ -134,39 +133,6 @@ private slots:
             QVERIFY(decoded.wait(2000));
         }
         QCOMPARE(seen, events);
-    }
-
-    // After a loss the port comes back under the same name: the silence before
-    // the reopen is not this connection's, so it is not stale at once.
-    void reopenStartsTheStaleRuleAfresh()
-    {
-        QTemporaryDir dir;
-        const QString link = dir.filePath("link");
-        auto first = std::make_unique<Pty>();
-        QVERIFY(QFile::link(first->slaveName(), link));
-        qint64 clock = 0;
-        PortSession session;
-        session.setClock([&clock] { return clock; });
-        session.setReconnect(true);
-        QSignalSpy events(&session, &PortSession::linkEvent);
-        QSignalSpy decoded(&session, &PortSession::statusDecoded);
-        QVERIFY(session.open(link, QIODevice::ReadOnly, nullptr));
-        first->write(QByteArray::fromHex("a55a 0030 00 00 0465 0000 03 eeff"));
-        QVERIFY(decoded.wait(2000));
-        first.reset();   // hang up
-        QTRY_VERIFY(!session.isOpen());
-        clock += 60000;
-        Pty second;
-        QVERIFY(QFile::remove(link) && QFile::link(second.slaveName(), link));
-        QTRY_VERIFY_WITH_TIMEOUT(session.isOpen(), 3000);
-        session.checkStale();
-        QStringList kinds;
-        for (const QList<QVariant> &e : events)
-            kinds << laser::csv::eventKind(e.at(1).value<LinkEvent>());
-        QCOMPARE(kinds, (QStringList{"open", "lost", "open"}));
-        clock += 2001;
-        session.checkStale();
-        QCOMPARE(laser::csv::eventKind(events.last().at(1).value<LinkEvent>()), QStringLiteral("stale"));
     }
 
     // A folder is refused at the start, a file whose folder goes fails at its
