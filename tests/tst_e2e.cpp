@@ -6,13 +6,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
-struct Sim : SimProcess
-{
-    explicit Sim(const QStringList &args) : SimProcess(LASER_SIM_PATH, args + QStringList{"--variant", variant::kName, "--seed", "1"}) {}
-};
-} // namespace
-
 class EndToEndTest : public QObject
 {
     Q_OBJECT
@@ -20,7 +13,7 @@ class EndToEndTest : public QObject
 private slots:
     void sendAndWatch()
     {
-        Sim sim({"--rate", "20", "--ramp", "20", "--tau", "0.2"});
+        SimProcess sim(LASER_SIM_PATH, {"--rate", "20", "--ramp", "20", "--tau", "0.2", "--variant", variant::kName, "--seed", "1"});
         QVERIFY(sim.ready());
         MainWindow w;
         MainWindowProbe p(w);
@@ -48,7 +41,7 @@ private slots:
     // of a line that splits frames, adds noise and sends bursts.
     void everyFrameArrives()
     {
-        Sim sim({"--split", "--garbage", "--burst", "4", "--rate", "100", "--count", "150"});
+        SimProcess sim(LASER_SIM_PATH, {"--split", "--garbage", "--burst", "4", "--rate", "100", "--count", "150", "--variant", variant::kName, "--seed", "1"});
         QVERIFY(sim.ready());
         MainWindow w;
         MainWindowProbe p(w);

@@ -320,6 +320,7 @@ private slots:
         QVERIFY(bytes.endsWith('\n'));
         const QStringList lines = QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.mid(0, 3), (QStringList{"# program: laserctl 1.3", "# variant: v1.2", "# port: " + sim.link}));
+        QVERIFY2(lines[3].startsWith("# started: 20"), qPrintable(lines[3]));
         QCOMPARE(lines[4], laser::csv::columns());
         for (const QString &line : lines.mid(5))
             QVERIFY2(line.section(',', 1, 1) == "status" && line.count(',') == 11, qPrintable(line));

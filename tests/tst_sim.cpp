@@ -47,7 +47,6 @@ private slots:
         QTest::addColumn<QString>("frame");
         QTest::newRow("cold start") << QVector<double>{0, 22, 25, 0, 0} << "A5 5A 00 00 00 00 04 8D 00 00 01 EE FF";
         QTest::newRow("settled, external") << QVector<double>{2.4, 25, 25, 1, 0} << "A5 5A 00 31 01 00 04 BC 00 00 03 EE FF";
-        QTest::newRow("full, trigger 2") << QVector<double>{8, 40, 40, 2, 0} << "A5 5A 00 A3 02 00 05 A3 00 00 03 EE FF";
         QTest::newRow("0.5 under: locked") << QVector<double>{4.04, 24.5, 25, 0, 0} << "A5 5A 00 52 00 00 04 BC 00 00 03 EE FF";
         QTest::newRow("0.6 over: unlocked") << QVector<double>{4.04, 25.6, 25, 0, 0} << "A5 5A 00 52 00 00 04 CC 00 00 01 EE FF";
         QTest::newRow("pump supply fault") << QVector<double>{2.4, 25, 25, 1, sim::PumpSupplyFault} << "A5 5A 00 31 01 00 04 BC 00 00 02 EE FF";
@@ -68,29 +67,6 @@ private slots:
             laser::computeCalibration(laser::calibrationDegrees(), laser::calibrationCodes(), slope, intercept);
             QCOMPARE(laser::temperatureFromCode(0x06E1, slope, intercept), laser::kTemperatureOutOfRange);
         }
-    }
-
-    // Fault names as options and the faults file give them; the known ones count even
-    // beside an unknown one.
-    void faultNames_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("faults");
-        QTest::addColumn<QString>("bad");
-        QTest::newRow("one") << "tec" << "tec" << "";
-        QTest::newRow("blanks, commas, lines") << " temp,pump\n\ttec , " << "pump tec temp" << "";
-        QTest::newRow("empty") << "" << "none" << "";
-        QTest::newRow("unknown among them") << "pump Tec pumps,temp" << "pump temp" << "Tec";
-    }
-    void faultNames()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, bad);
-        unsigned faults = 0;
-        std::string unknown;
-        QCOMPARE(sim::parseFaults(text.toStdString(), faults, unknown), bad.isEmpty());
-        QTEST(QString::fromStdString(sim::faultNames(faults)), "faults");
-        QCOMPARE(QString::fromStdString(unknown), bad);
     }
 
     void commandReader_data()

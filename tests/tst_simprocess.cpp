@@ -147,14 +147,15 @@ private slots:
     }
 
     // Faults raised for the run (--fault) or while it runs (--faults-file), and
-    // cleared when the file goes; what frames carry of them is tst_sim's.
+    // cleared when the file goes; known names count beside an unknown one. What
+    // frames carry of them is tst_sim's.
     void faults_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("said");   // written, then removed
         QTest::newRow("one") << QStringList{} << QByteArray("temp\n") << QStringList{"faults: temp", "faults: none"};
-        QTest::newRow("two and a typo") << QStringList{} << QByteArray("tec, pump tmep")
+        QTest::newRow("two and a typo") << QStringList{} << QByteArray("tec,\ttmep pump")
             << QStringList{"faults file: FILE: 'tmep' is not pump, tec or temp; ignored", "faults: pump tec", "faults: none"};
         QTest::newRow("--fault stays") << QStringList{"--fault", "pump"} << QByteArray("tec") << QStringList{"faults: pump", "faults: pump tec", "faults: pump"};
     }
