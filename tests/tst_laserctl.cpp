@@ -64,7 +64,6 @@ private slots:
             << "A5 5A 00 23 22 00 00 3C 64 00 00 FA FB" << QStringList{"current 7.00 A  pulse 15.00 ns  frequency 1000 kHz"};
 
         QTest::newRow("current above") << QStringList{"set", "--current", "7.01"} << none << 2 << noFrame << QStringList{"--current 7.01 A is outside the panel's range 0.00 to 7.00 A"};
-        QTest::newRow("v1.3 freq below a step") << QStringList{"set", "--variant", "v1.3", "--freq", "9"} << none << 2 << noFrame << QStringList{"range 10 to 1000 kHz (v1.3)"};
         QTest::newRow("v1.2 freq above") << QStringList{"set", "--variant", "v1.2", "--freq", "1100"} << none << 2 << noFrame << QStringList{"range 100 to 1000 kHz"};
         QTest::newRow("freq not whole") << QStringList{"set", "--freq", "305.5"} << none << 2 << noFrame << QStringList{"not a whole number of kHz"};
         QTest::newRow("current NaN") << QStringList{"set", "--current", "nan"} << none << 2 << noFrame << QStringList{"is not a number"};
@@ -141,7 +140,6 @@ private slots:
     {
         QFETCH(QString, command);
         QFETCH(QString, port);
-        QFETCH(int, code);
         QFETCH(QString, reason);
         Pty pty;
         QSerialPort holder(pty.slaveName());
@@ -157,7 +155,7 @@ private slots:
         }
         port = port == "busy" || port == "denied" ? pty.slaveName() : port;
         Ctl ctl(args << port, args.first().startsWith("--") ? "setpriv" : LASERCTL_PATH);
-        QCOMPARE(ctl.finish(), code);
+        QTEST(ctl.finish(), "code");
         const QString all = ctl.all();
         QVERIFY2((all.contains(port + ": ") || all.contains(port + "  cannot open: ")) && all.contains(reason), qPrintable(all));
     }
@@ -197,7 +195,6 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("lostLine");   // a regular expression
         QTest::newRow("text, stale and recovered first") << QStringList{} << "^\\S+  lost: the port went away";
-        QTest::newRow("csv") << QStringList{"--csv"} << "^\\S+,lost,,,,,,,,,,.*the port went away";
         QTest::newRow("json, reconnects") << QStringList{"--json", "--reconnect"} << "\"kind\":\"lost\"";
     }
 

@@ -48,7 +48,6 @@ private slots:
         QTest::newRow("links to /dev/tty") << dir.filePath("tty-link-link") << console;
         QTest::newRow("bare name: a device in /dev") << "tty" << console;
         QTest::newRow("/dev/ptmx") << "/dev/ptmx" << "multiplexer";
-        QTest::newRow("/dev/console") << "/dev/console" << console;
         QTest::newRow("console by another name") << dir.filePath("con") << console;
         QTest::newRow("tty63") << dir.filePath("vc63") << "virtual console";
         QTest::newRow("UART ttyS0") << dir.filePath("uart0") << QString();
