@@ -69,7 +69,6 @@ private slots:
         QTest::newRow("current NaN") << QStringList{"set", "--current", "nan"} << none << 2 << noFrame << QStringList{"is not a number"};
         QTest::newRow("unknown command") << QStringList{"fire"} << none << 2 << noFrame << QStringList{"unknown command 'fire'"};
         QTest::newRow("csv and json") << QStringList{"monitor", "--csv", "--json"} << none << 2 << noFrame << QStringList{"choose one"};
-        QTest::newRow("value given twice") << QStringList{"set", "--current", "1", "--current", "2"} << none << 2 << noFrame << QStringList{"--current given more than once"};
         QTest::newRow("port given twice") << QStringList{"status", "-p", "/dev/ttyS0"} << none << 2 << noFrame << QStringList{"--port given more than once"};
 
         QTest::newRow("status: noise, then a split frame") << QStringList{"status", "--json"} << kNoise + kFrame << 0 << noFrame

@@ -24,16 +24,8 @@ struct MainWindowProbe
     double currentSetting() const { return w.currentSetting; }
     double pwSetting() const { return w.pwSetting; }
     int ifreqSetting() const { return w.ifreqSetting; }
-    int temperatureSetting() const { return w.temperatureSetting; }
-    bool triggerMode() const { return w.triggerMode; }
     const std::vector<int> &statusBytes() const { return w.statusBytes; }
     double currentReadback() const { return w.currentReadback; }
-    int temperatureReadback() const { return w.temperatureReadback; }
-    int triggerReadback() const { return w.triggerReadback; }
-    int statusFlags() const { return w.statusFlags; }
-    int timerStopped() const { return w.timerStopped; }
-    const std::vector<double> &calibSlope() const { return w.calibSlope; }
-    const std::vector<double> &calibIntercept() const { return w.calibIntercept; }
     QString portName() const { return w.portName; }
     QSerialPort *serialPort() const { return w.serialPort; }
     QTimer *refreshTimer() const { return w.refreshTimer; }
