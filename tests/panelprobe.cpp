@@ -1,6 +1,5 @@
-// A panel in a process of its own: the window of the program, its port opened
-// on the name given, and the program's signal handling, so that a test can
-// signal it as an operator's desktop would.
+// A panel in a process of its own, its port opened on the name given, with the
+// program's signal handling: a test signals it as an operator's desktop would.
 //   panel-probe [--remembered] PORT
 // --remembered keeps the working points remembered so far and prints the
 // setpoints the window shows after Open.
@@ -13,6 +12,8 @@
 
 int main(int argc, char **argv)
 {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     platform::quitOnSignals(app);
     const bool remembered = app.arguments().contains(QStringLiteral("--remembered"));

@@ -1,5 +1,5 @@
-// Command frame encoding and status frame reassembly.
-#include "commandframe.h"
+// Status frames: their reassembly from reads, and what their codes read as.
+#include "statusdecode.h"
 #include "statusframe.h"
 
 #include <QRandomGenerator>
@@ -16,24 +16,10 @@ const QByteArray p1 = hex("010203040506070809"), p2 = hex("112233445566778899");
 class FramesTest : public QObject
 {
     Q_OBJECT
+    std::vector<double> slope{0, 0, 0, 0}, intercept{0, 0, 0, 0};
 
 private slots:
-    // args: external trigger, current, temperature, pulse width, frequency.
-    void commandFrame_data()
-    {
-        QTest::addColumn<QVector<int>>("args");
-        QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("external trigger") << QVector<int>{1, 0, 34, 20, 3} << hex("a5 5a 01 00 22 00 00 14 03 00 00 fa fb");
-        QTest::newRow("full scale") << QVector<int>{0, 35, 34, 60, 100} << hex("a5 5a 00 23 22 00 00 3c 64 00 00 fa fb");
-        QTest::newRow("low 8 bits of -5") << QVector<int>{0, -5, 34, 20, 30} << hex("a5 5a 00 fb 22 00 00 14 1e 00 00 fa fb");
-        QTest::newRow("256 wraps to 0") << QVector<int>{0, 256, 290, 511, -1} << hex("a5 5a 00 00 22 00 00 ff ff 00 00 fa fb");
-    }
-    void commandFrame()
-    {
-        QFETCH(QVector<int>, args);
-        QFETCH(QByteArray, frame);
-        QCOMPARE(laser::encodeCommandFrame(args[0] != 0, args[1], args[2], args[3], args[4]).toHex(' '), frame.toHex(' '));
-    }
+    void initTestCase() { laser::computeCalibration(laser::calibrationDegrees(), laser::calibrationCodes(), slope, intercept); }
 
     // Every read's completed payloads, oldest first; and never a whole frame's worth held back.
     void reassembly_data()
@@ -52,7 +38,6 @@ private slots:
         QTest::newRow("cut-off frame, whole one next read") << Bytes{f1.left(9), f2} << Bytes{p2};
         const QByteArray inner1 = hex("a55a0000a55a000000"), inner2 = hex("eeffeeffeeffeeffee");
         QTest::newRow("header and trailer inside payloads") << Bytes{statusFrame(inner1) + statusFrame(inner2)} << Bytes{inner1, inner2};
-        QTest::newRow("stray A5 before header") << Bytes{hex("a5") + f1} << Bytes{p1};
         QTest::newRow("empty and one-byte reads") << Bytes{QByteArray(), hex("a5"), QByteArray()} << Bytes{};
         QTest::newRow("no header in 40 bytes") << Bytes{QByteArray(40, '\x5a')} << Bytes{};
         Bytes single;
@@ -117,6 +102,32 @@ private slots:
         for (int at = 0, read = 0; at < stream.size(); at += read)
             got += r.feed(stream.mid(at, read = rng.bounded(1, 40)));
         QCOMPARE(got, sent);
+    }
+
+    // How the readouts show a status code, through the calibration's fit. Temperatures are
+    // truncated to whole degrees, not rounded (823 is still 0 degrees, 824 is 1).
+    void decode_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<int>("degrees");
+        const struct { int code; const char *current; int degrees; } rows[] = {
+            {-1, "0.00", -999}, {19, "0.00", -999}, {20, "1.00", -999}, {30, "1.50", -999}, {40, "2.00", -999},
+            {41, "2.04", -999}, {44, "2.16", -999}, {45, "2.20", -999}, {81, "4.00", -999}, {82, "4.04", -999},
+            {86, "4.20", -999}, {87, "4.25", -999}, {126, "6.20", -999}, {127, "6.24", -999}, {131, "6.40", -999},
+            {132, "6.45", -999}, {163, "8.00", -999}, {164, "0.00", -999}, {276, "0.00", -999}, {807, "0.00", -999},
+            {808, "0.00", 0}, {823, "0.00", 0}, {824, "0.00", 1}, {966, "0.00", 10}, {967, "0.00", 10},
+            {1000, "0.00", 12}, {1125, "0.00", 20}, {1126, "0.00", 20}, {1284, "0.00", 30}, {1285, "0.00", 30},
+            {1443, "0.00", 40}, {1444, "0.00", -999}, {65535, "0.00", -999},
+        };
+        for (const auto &r : rows)
+            QTest::addRow("code %d", r.code) << r.code << QString::fromLatin1(r.current) << r.degrees;
+    }
+    void decode()
+    {
+        QFETCH(int, code);
+        QTEST(QString::number(laser::currentFromCode(code), 'f', 2), "current");
+        QTEST(laser::temperatureFromCode(code, slope, intercept), "degrees");
     }
 };
 

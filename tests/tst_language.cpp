@@ -78,8 +78,6 @@ private slots:
                 << object << QByteArray(property) << QString::fromUtf8(original) << QString::fromUtf8(translation);
         };
         row("MainWindow", "windowTitle", variant::kTitle, "Single-mode fibre laser control " + QByteArray(variant::kName));
-        row("groupBox_2", "title", "Status Detection", "Laser status");
-        row("label_17", "text", "TEC锁定状态", "TEC lock");
         row("comboBox_button", "1", "未锁定", "Unlocked");
         row("edit_current_a", "placeholderText", "无数据", "No data");
         row("edit_message", "text", "串口打开失败", "Could not open the serial port");

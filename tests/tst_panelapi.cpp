@@ -1,10 +1,10 @@
 // Scripts on the panel's local socket: the real window on a pseudo-terminal
 // that plays the laser, raw clients, laserctl as a child, and a panel in a
 // process of its own for the socket's lifetime.
+#include "childprocess.h"
 #include "panelserver.h"
 #include "panelsocket.h"
 #include "probe.h"
-#include "words.h"
 
 #include <QAction>
 #include <QJsonArray>
@@ -31,11 +31,6 @@
 namespace {
 // 2.35 A, 20 °C, external trigger, supply normal, TEC locked.
 const QByteArray kFrame = QByteArray::fromHex("A55A 0030 01 00 0465 0000 03 EEFF");
-
-QString frameHex(int trigger, int current, int pulse, int freq)
-{
-    return QString::asprintf("A5 5A %02X %02X 22 00 00 %02X %02X 00 00 FA FB", trigger, current, pulse, freq);
-}
 
 // The window serving a pty that reports kFrame every 20 ms, or the port given.
 struct Panel
@@ -101,23 +96,6 @@ QString at(const QJsonObject &o, const QString &path)
     return v.isString() ? v.toString() : QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
 }
 
-// laserctl as a child; what it printed on both streams once it ends.
-struct Ctl
-{
-    explicit Ctl(const QStringList &args) { process.start(LASERCTL_PATH, args); }
-    int finish(int timeoutMs = 10000)
-    {
-        if (!QTest::qWaitFor([this] { return process.state() == QProcess::NotRunning; }, timeoutMs))
-            return -1;
-        out = QString::fromUtf8(process.readAllStandardOutput());
-        err = QString::fromUtf8(process.readAllStandardError());
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    }
-    ~Ctl() { process.kill(); process.waitForFinished(3000); }
-    QProcess process;
-    QString out, err;
-};
-
 // A raw client that reads only when told to; -1 when it cannot connect.
 int connectTo(const QByteArray &path)
 {
@@ -172,13 +150,7 @@ class PanelApiTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        static QtMessageHandler testlib = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &c, const QString &m) {
-            if (type != QtDebugMsg)
-                testlib(type, c, m);
-        });
-    }
+    void initTestCase() { dropDebugMessages(); }
 
     // One request and its reply; the window has 2.00 A set, scripts allowed
     // or not; "frame" is what reaches the line, if anything.
@@ -187,41 +159,39 @@ private slots:
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<bool>("allowed");
         QTest::addColumn<QStringList>("reply");   // path=value
-        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QByteArray>("frame");
         const int f = variant::kFreqInitialSteps;
         const QString v = variant::kName;
         QTest::newRow("hello") << QByteArray(R"({"op":"hello","id":1})") << false
-            << QStringList{"ok=true", "id=1", "program=laserpanel", "variant=" + v, "commands_allowed=false"} << QString();
-        QTest::newRow("hello, allowed") << QByteArray(R"({"op":"hello"})") << true << QStringList{"commands_allowed=true"} << QString();
+            << QStringList{"ok=true", "id=1", "program=laserpanel", "variant=" + v, "commands_allowed=false"} << QByteArray();
         QTest::newRow("status") << QByteArray(R"({"op":"status","id":"s"})") << false
-            << QStringList{"id=s", "state=live", "status/kind=status", "status/current_A=2.35", "status/trigger=external"} << QString();
+            << QStringList{"id=s", "state=live", "status/kind=status", "status/current_A=2.35", "status/trigger=external"} << QByteArray();
         QTest::newRow("set, refused") << QByteArray(R"({"op":"set","id":2,"current":3})") << false
-            << QStringList{"ok=false", "id=2", "code=refused"} << QString();
+            << QStringList{"ok=false", "id=2", "code=refused"} << QByteArray();
         QTest::newRow("set, allowed") << QByteArray(R"({"op":"set","current":2.45,"pulse":"3.3","freq":300,"trigger":"external"})") << true
             << QStringList{"ok=true", "sent/set_current_A=2.4", "sent/set_pulse_ns=3.25", "sent/set_freq_kHz=300", "sent/set_trigger=external", "notes/0=current 2.45 A is sent as 2.40 A (steps of 0.20 A)"}
-            << frameHex(1, 12, 13, 300 / variant::kFreqStepKHz);
+            << commandFrame(1, 12, 13, 300 / variant::kFreqStepKHz);
         QTest::newRow("set keeps what is not given") << QByteArray(R"({"op":"set","pulse":5})") << true
-            << QStringList{"sent/set_current_A=2", "sent/set_trigger=internal"} << frameHex(0, 10, 20, f);
+            << QStringList{"sent/set_current_A=2", "sent/set_trigger=internal"} << commandFrame(0, 10, 20, f);
         QTest::newRow("set out of range") << QByteArray(R"({"op":"set","current":7.01})") << true
-            << QStringList{"code=bad_value", "message=current 7.01 A is outside the panel's range 0.00 to 7.00 A"} << QString();
-        QTest::newRow("set misspelt") << QByteArray(R"({"op":"set","curent":1})") << true << QStringList{"code=bad_request"} << QString();
-        QTest::newRow("set, wrong type") << QByteArray(R"({"op":"set","freq":[300]})") << true << QStringList{"code=bad_request"} << QString();
-        QTest::newRow("unknown op") << QByteArray(R"({"op":"fire","id":9})") << true << QStringList{"code=bad_request", "id=9"} << QString();
-        QTest::newRow("not JSON") << QByteArray("{\"op\":") << true << QStringList{"ok=false", "code=bad_json"} << QString();
-        QTest::newRow("not an object") << QByteArray("[1,2]") << true << QStringList{"code=bad_request"} << QString();
+            << QStringList{"code=bad_value", "message=current 7.01 A is outside the panel's range 0.00 to 7.00 A"} << QByteArray();
+        QTest::newRow("set misspelt") << QByteArray(R"({"op":"set","curent":1})") << true << QStringList{"code=bad_request"} << QByteArray();
+        QTest::newRow("set, wrong type") << QByteArray(R"({"op":"set","freq":[300]})") << true << QStringList{"code=bad_request"} << QByteArray();
+        QTest::newRow("unknown op") << QByteArray(R"({"op":"fire","id":9})") << true << QStringList{"code=bad_request", "id=9"} << QByteArray();
+        QTest::newRow("not JSON") << QByteArray("{\"op\":") << true << QStringList{"ok=false", "code=bad_json"} << QByteArray();
         QTest::newRow("over 4 KiB") << "{\"op\":\"hello\",\"x\":\"" + QByteArray(5000, 'x') + "\"}" << true
-            << QStringList{"code=too_long"} << QString();
+            << QStringList{"code=too_long"} << QByteArray();
     }
     void requests()
     {
         QFETCH(QByteArray, request);
         QFETCH(bool, allowed);
         QFETCH(QStringList, reply);
-        QFETCH(QString, frame);
+        QFETCH(QByteArray, frame);
         Panel panel;
         panel.p.ui().scroll_current->setValue(10);
         panel.allow(allowed);
-        QTRY_VERIFY(panel.p.w.findChild<laser::PanelServer *>()->linkState() == "live");
+        QTRY_VERIFY(panel.server()->linkState() == "live");
         panel.pty.readAvailable();
         Script script(panel.socket());
         const QJsonObject got = script.call(request);
@@ -229,7 +199,7 @@ private slots:
             QVERIFY2(at(got, pair.section('=', 0, 0)) == pair.section('=', 1), qPrintable(QJsonDocument(got).toJson()));
         // Still answering after every kind of request.
         QCOMPARE(script.call(R"({"op":"hello"})").value("ok").toBool(), true);
-        QCOMPARE(laser::words::hex(frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)), frame);
+        QCOMPARE((frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)).toHex(' '), frame.toHex(' '));
         if (!frame.isEmpty()) {   // the fields show what was sent, as after the operator's Send
             QCOMPARE(panel.p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
             const QJsonObject sent = got.value("sent").toObject();
@@ -272,12 +242,11 @@ private slots:
     void repeatedErrors()
     {
         QFETCH(int, bad);
-        QFETCH(bool, open);
         Panel panel;
         Script script(panel.socket());
         script.s.write(QByteArray("nonsense\n").repeated(bad));
         QTRY_COMPARE(script.replies(), bad);
-        QCOMPARE(!script.call(R"({"op":"hello"})").isEmpty(), open);
+        QTEST(!script.call(R"({"op":"hello"})").isEmpty(), "open");
     }
 
     // A subscriber that reads nothing is dropped with a line in the link
@@ -318,38 +287,37 @@ private slots:
         QTest::addColumn<bool>("allowed");
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QByteArray>("frame");
         QTest::newRow("status --json") << QStringList{"status", "--json"} << false << 0
-            << QStringList{"through the panel (process PID)", "\"current_A\":2.35,", "\"tec\":\"locked\""} << QString();
+            << QStringList{"through the panel (process PID)", "\"current_A\":2.35,", "\"tec\":\"locked\""} << QByteArray();
         QTest::newRow("monitor --json") << QStringList{"monitor", "--json", "--duration", "1"} << false << 0
-            << QStringList{"\"kind\":\"status\"", "\"trigger\":\"external\""} << QString();
+            << QStringList{"\"kind\":\"status\"", "\"trigger\":\"external\""} << QByteArray();
         QTest::newRow("set, refused") << QStringList{"set", "--current", "2.4"} << false << 11
-            << QStringList{"the panel refuses commands from scripts"} << QString();
+            << QStringList{"the panel refuses commands from scripts"} << QByteArray();
         QTest::newRow("set, allowed") << QStringList{"set", "--current", "2.45", "--trigger", "external"} << true << 0
             << QStringList{"note: current 2.45 A is sent as 2.40 A", "sent to PORT through the panel: A5 5A 01 0C",
                            "current 2.40 A  pulse 5.00 ns  frequency 300 kHz  trigger external"}
-            << frameHex(1, 12, 20, variant::kFreqInitialSteps);
-        QTest::newRow("status --no-panel") << QStringList{"status", "--no-panel"} << true << 6 << QStringList{"busy"} << QString();
-        QTest::newRow("panels") << QStringList{"panels"} << true << 0 << QStringList{"PORT  process PID  " + QString(variant::kName) + "  commands allowed"} << QString();
+            << commandFrame(1, 12, 20, variant::kFreqInitialSteps);
+        QTest::newRow("status --no-panel") << QStringList{"status", "--no-panel"} << true << 6 << QStringList{"busy"} << QByteArray();
+        QTest::newRow("panels") << QStringList{"panels"} << true << 0 << QStringList{"PORT  process PID  " + QString(variant::kName) + "  commands allowed"} << QByteArray();
     }
     void laserctlThroughThePanel()
     {
         QFETCH(QStringList, args);
         QFETCH(bool, allowed);
-        QFETCH(int, code);
         QFETCH(QStringList, shown);
-        QFETCH(QString, frame);
+        QFETCH(QByteArray, frame);
         Panel panel;
         panel.allow(allowed);
         panel.pty.readAvailable();
-        Ctl ctl(args + (args.first() == "panels" ? QStringList{} : QStringList{"-p", panel.pty.slaveName()}));
-        QCOMPARE(ctl.finish(), code);
-        const QString all = ctl.out + ctl.err;
+        Child ctl(LASERCTL_PATH, args + (args.first() == "panels" ? QStringList{} : QStringList{"-p", panel.pty.slaveName()}));
+        QTEST(ctl.finish(), "code");
+        const QString all = ctl.all();
         for (QString part : shown) {
             part.replace("PORT", panel.pty.slaveName()).replace("PID", QString::number(QCoreApplication::applicationPid()));
             QVERIFY2(all.contains(part), qPrintable(all));
         }
-        QCOMPARE(laser::words::hex(frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)), frame);
+        QCOMPARE((frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)).toHex(' '), frame.toHex(' '));
     }
 
     // The socket exists while a panel holds the port: gone at Close and
@@ -371,7 +339,6 @@ private slots:
             QVERIFY(other.listen(name));
         } else {
             QProcess child;
-            child.setProcessEnvironment([] { auto e = QProcessEnvironment::systemEnvironment(); e.insert("QT_QPA_PLATFORM", "offscreen"); return e; }());
             child.start(PANEL_PROBE_PATH, {pty.slaveName()});
             QVERIFY(child.waitForReadyRead(10000));
             QVERIFY(QFile::exists(name));

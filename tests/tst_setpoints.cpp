@@ -5,18 +5,9 @@
 #include <QtTest>
 
 namespace {
-// The slots log on every pulse-width change; keep those lines for the checks
-// instead of flooding the test output.
-QStringList debugLines;
-QtMessageHandler defaultHandler = nullptr;
-void collect(QtMsgType type, const QMessageLogContext &context, const QString &msg)
-{
-    type == QtDebugMsg ? debugLines.append(msg) : defaultHandler(type, context, msg);
-}
-
 // Frequency in scroll steps: initial and maximum; the lowest frequency as shown,
 // and one between two steps.
-const int f0 = variant::kFreqInitialSteps, fMax = variant::kFreqMaxSteps;
+const int f0 = variant::kFreqInitialSteps;
 const QString fMin = QString::number(variant::kFreqStepKHz), unsnapped = QString::number(f0 * variant::kFreqStepKHz + variant::kFreqStepKHz / 2);
 
 // A setpoint ("current", "pw" or "ifreq") as the user sees it, and the setting the window keeps for it.
@@ -44,7 +35,7 @@ class SetpointsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { defaultHandler = qInstallMessageHandler(collect); }
+    void initTestCase() { dropDebugMessages(); }
 
     // Real keystrokes: select all, type, end the edit. The text is never
     // rewritten under the cursor; the end shows what the next command carries.
@@ -134,17 +125,6 @@ private slots:
             }
     }
 
-    void debugLog()
-    {
-        MainWindow w;
-        debugLines.clear();
-        scroll(w, "pw")->setValue(13);
-        QCOMPARE(debugLines, QStringList{"13.000000"});
-        scroll(w, "current")->setValue(12);
-        QMetaObject::invokeMethod(&w, "on_button_current_in_clicked");
-        QCOMPARE(debugLines.last(), QString("pw_in 13 ifreq_in %1 temperature_in 34 current_in 12").arg(f0));
-    }
-
     // Steps in turn: "trigger <index>", "<field> <scroll position> <text>" or "close". The
     // slots are run directly: after Close, Send is disabled but must still fail safely.
     void sending_data()
@@ -152,14 +132,11 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QByteArray>("frame");   // empty: the write fails
-        auto frame = [](int ext, int amps, int pw, int freq) { return QByteArray::fromHex(QString::asprintf("a55a%02x%02x220000%02x%02x0000fafb", ext, amps, pw, freq).toLatin1()); };
         const QString ifreq2 = "ifreq 2 " + QString::number(2 * variant::kFreqStepKHz);
-        QTest::newRow("change mode external") << "mode" << QStringList{"trigger 1"} << frame(1, 0, 20, f0);
-        QTest::newRow("send external") << "send" << QStringList{"trigger 1"} << frame(1, 0, 20, f0);
-        QTest::newRow("back to internal") << "send" << QStringList{"trigger 1", "trigger 0"} << frame(0, 0, 20, f0);
-        QTest::newRow("send unsnapped values") << "send" << QStringList{"current 12 2.55", "pw 13 3.4", ifreq2} << frame(0, 12, 13, 2);
-        QTest::newRow("change mode clamped") << "mode" << QStringList{"current 35 10", "pw 12 -1"} << frame(0, 35, 12, f0);
-        QTest::newRow("change mode after close") << "mode" << QStringList{"close"} << QByteArray();
+        QTest::newRow("change mode external") << "mode" << QStringList{"trigger 1"} << commandFrame(1, 0, 20, f0);
+        QTest::newRow("back to internal") << "send" << QStringList{"trigger 1", "trigger 0"} << commandFrame(0, 0, 20, f0);
+        QTest::newRow("send unsnapped values") << "send" << QStringList{"current 12 2.55", "pw 13 3.4", ifreq2} << commandFrame(0, 12, 13, 2);
+        QTest::newRow("change mode clamped") << "mode" << QStringList{"current 35 10", "pw 12 -1"} << commandFrame(0, 35, 12, f0);
         QTest::newRow("send after close") << "send" << QStringList{"close"} << QByteArray();
     }
     void sending()

@@ -24,16 +24,8 @@ struct MainWindowProbe
     double currentSetting() const { return w.currentSetting; }
     double pwSetting() const { return w.pwSetting; }
     int ifreqSetting() const { return w.ifreqSetting; }
-    int temperatureSetting() const { return w.temperatureSetting; }
-    bool triggerMode() const { return w.triggerMode; }
     const std::vector<int> &statusBytes() const { return w.statusBytes; }
     double currentReadback() const { return w.currentReadback; }
-    int temperatureReadback() const { return w.temperatureReadback; }
-    int triggerReadback() const { return w.triggerReadback; }
-    int statusFlags() const { return w.statusFlags; }
-    int timerStopped() const { return w.timerStopped; }
-    const std::vector<double> &calibSlope() const { return w.calibSlope; }
-    const std::vector<double> &calibIntercept() const { return w.calibIntercept; }
     QString portName() const { return w.portName; }
     QSerialPort *serialPort() const { return w.serialPort; }
     QTimer *refreshTimer() const { return w.refreshTimer; }
@@ -81,6 +73,22 @@ struct MainWindowProbe
                 w.ui->comboBox_button_status->currentText(), w.ui->comboBox_button->currentText()};
     }
 };
+
+// A command frame as the window sends it, from the steps of each setpoint.
+inline QByteArray commandFrame(int external, int current, int pulse, int freq)
+{
+    return QByteArray::fromHex(QString::asprintf("a55a%02x%02x220000%02x%02x0000fafb", external, current, pulse, freq).toLatin1());
+}
+
+// The window logs every command and pulse-width change: tests that make many
+// keep the other messages only.
+inline void dropDebugMessages()
+{
+    static const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &c, const QString &m) {
+        if (type != QtDebugMsg)
+            previous(type, c, m);
+    });
+}
 
 // A window whose port is open on a fresh pseudo-terminal; the test plays the
 // laser on pty.

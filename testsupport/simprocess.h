@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -30,6 +31,13 @@ public:
     SimProcess &operator=(const SimProcess &) = delete;
 
     bool running() const { return process.state() != QProcess::NotRunning; }
+    // Waits up to ms for the link to be made.
+    bool ready(int ms = 5000)
+    {
+        for (QDeadlineTimer deadline(ms); !has("link: ") && running() && !deadline.hasExpired();)
+            process.waitForReadyRead(int(deadline.remainingTime()));
+        return has("link: ");
+    }
     bool has(const QString &prefix) const { return !find(prefix).isEmpty(); }
     QString find(const QString &prefix) const
     {
