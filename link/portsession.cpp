@@ -64,10 +64,8 @@ PortSession::PortSession(QObject *parent) : QObject(parent)
     now = [this] { return clock.elapsed(); };
     gather.setSingleShot(true);
     staleCheck.setSingleShot(true);
-    retryTimer.setInterval(kReconnectIntervalMs);
     connect(&gather, &QTimer::timeout, this, &PortSession::gatherDue);
     connect(&staleCheck, &QTimer::timeout, this, &PortSession::checkStale);
-    connect(&retryTimer, &QTimer::timeout, this, &PortSession::retry);
     connect(&serial, &QSerialPort::readyRead, this, [this] {
         if (!outsideReader)
             readAvailable();
@@ -85,7 +83,6 @@ bool PortSession::open(const QString &portName, QIODevice::OpenMode openMode, Op
 {
     if (isOpen())
         shut();
-    retryTimer.stop();
     name = portName;
     mode = openMode;
     if (!openPort(failure))
@@ -155,7 +152,6 @@ void PortSession::shut()
 
 int PortSession::close()
 {
-    retryTimer.stop();
     if (!isOpen())
         return 0;
     drain(kDrainLimitMs);
@@ -324,16 +320,6 @@ void PortSession::onError(QSerialPort::SerialPortError error)
     const QString reason = QStringLiteral("the port went away (%1)").arg(serial.errorString());
     shut();
     emitEvent(LinkEvent::Lost, reason);
-    if (reconnect)
-        retryTimer.start();
-}
-
-void PortSession::retry()
-{
-    if (isOpen() || !openPort(nullptr))
-        return;
-    retryTimer.stop();
-    emitEvent(LinkEvent::Open, name);
 }
 
 void PortSession::emitEvent(LinkEvent event, const QString &detail)

@@ -41,8 +41,7 @@ struct Command {
 // One serial port to the laser, as the panel and laserctl both use it: the
 // open at 115200 8N1 with the refusal made on the opened handle, reception
 // (reassembly, then one decode into a Reading), the stale rule and the link
-// events, the write backlog and the bounded drain at close, loss, and waiting
-// for a lost port to come back. No Widgets.
+// events, the write backlog and the bounded drain at close, and loss. No Widgets.
 class PortSession : public QObject
 {
     Q_OBJECT
@@ -53,6 +52,7 @@ public:
     static constexpr qint64 kBacklogLimitBytes = 10 * 13;
     // How long Close gives queued commands to reach the line.
     static constexpr int kDrainLimitMs = 500;
+    // How often a client waiting for a lost port tries it again.
     static constexpr int kReconnectIntervalMs = 500;
 
     explicit PortSession(QObject *parent = nullptr);
@@ -80,8 +80,6 @@ public:
     bool isOpen() const { return serial.isOpen(); }
     QString portName() const { return name; }
     QSerialPort *port() { return &serial; }
-    // After a loss, try to open the port again every kReconnectIntervalMs.
-    void setReconnect(bool on) { reconnect = on; }
 
     // Reads what the port holds and reassembles it.
     void readAvailable();
@@ -127,7 +125,6 @@ private:
     void gatherDue();
     void onError(QSerialPort::SerialPortError error);
     void armStaleCheck();
-    void retry();
     void emitEvent(LinkEvent event, const QString &detail = QString());
 
     QString name;
@@ -138,14 +135,12 @@ private:
     std::function<qint64()> now;
     int kHzPerStep = 0;
     bool outsideReader = false;
-    bool reconnect = false;
     StaleRule rule;
     Reading last;
     Alarms faults;
     QString pointKey;   // found once per open: it may list the system's ports
     bool stale = false;
     QTimer staleCheck;
-    QTimer retryTimer;
     // While frames come close together, reads are gathered for a while: the
     // driver holds the bytes and one wake-up takes them all.
     QElapsedTimer sinceRead;

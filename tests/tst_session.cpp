@@ -52,7 +52,7 @@ private slots:
         int opened = 0, refused = 0;
         PortSession session;
         // Until both ways have come up often, however the two threads are scheduled.
-        for (QDeadlineTimer deadline(30000); (opened < 50 || refused < 50) && !deadline.hasExpired();) {
+        for (QDeadlineTimer deadline(30000); (opened < 20 || refused < 20) && !deadline.hasExpired();) {
             laser::OpenFailure failure;
             if (!session.open(QString::fromLocal8Bit(link), QIODevice::ReadWrite, &failure)) {
                 refused += failure.kind == laser::OpenFailure::Refused;
