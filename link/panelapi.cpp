@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QSet>
 
+#include <cmath>
+
 namespace laser::api {
 
 namespace {
@@ -47,7 +49,14 @@ Failure parseRequest(const QByteArray &line, Request &out)
     if (!doc.isObject())
         return failure(code::badRequest, QStringLiteral("a request is a JSON object"));
     const QJsonObject o = doc.object();
-    out.id = o.value(QStringLiteral("id"));
+    // Echoed exactly only as a string or a whole number a double holds
+    // (|n| <= 2^53); past that a number comes back as another.
+    const QJsonValue id = o.value(QStringLiteral("id"));
+    const double n = id.toDouble();
+    if (!id.isUndefined() && !id.isNull() && !id.isString()
+        && !(id.isDouble() && std::abs(n) <= 9007199254740992.0 && n == std::floor(n)))
+        return failure(code::badRequest, QStringLiteral("id: a string or a whole number up to 2^53"));
+    out.id = id;
     const QJsonValue op = o.value(QStringLiteral("op"));
     static const QHash<QString, Op> ops{{QStringLiteral("hello"), Op::Hello},
                                         {QStringLiteral("status"), Op::Status},

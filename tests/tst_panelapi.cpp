@@ -178,6 +178,8 @@ private slots:
         QTest::newRow("set misspelt") << QByteArray(R"({"op":"set","curent":1})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("set, wrong type") << QByteArray(R"({"op":"set","freq":[300]})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("unknown op") << QByteArray(R"({"op":"fire","id":9})") << true << QStringList{"code=bad_request", "id=9"} << QByteArray();
+        // Past 2^53 a number would come back as another one.
+        QTest::newRow("id past 2^53") << QByteArray(R"({"op":"hello","id":17777777777777777})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("not JSON") << QByteArray("{\"op\":") << true << QStringList{"ok=false", "code=bad_json"} << QByteArray();
         QTest::newRow("over 4 KiB") << "{\"op\":\"hello\",\"x\":\"" + QByteArray(5000, 'x') + "\"}" << true
             << QStringList{"code=too_long"} << QByteArray();
