@@ -206,7 +206,6 @@ void MainWindow::on_portopen_button_clicked()
         return;
     }
     ui->edit_message->setText(tr("串口打开成功"));
-    shownStale = false;
     showNoData();
     restoreWorkingPoint();
 

@@ -93,6 +93,7 @@ private:
     void setReadoutsLive(bool live, const QString &toolTip);
     // Stop froze the readouts: they say so, apart from stale.
     void showPaused();
+    bool displayPaused() const;
     // A red readout for each fault the laser reports.
     void showAlarms();
     void reportAlarm(laser::LinkEvent event, const QString &condition);

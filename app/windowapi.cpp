@@ -36,7 +36,7 @@ void MainWindow::serveScripts()
     // Connected after the form's own slots, so these see the timer as they left it.
     for (QPushButton *button : {ui->stop_button, ui->start_button})
         connect(button, &QPushButton::clicked, this,
-                [this] { panelServer->setPaused(refreshTimer && !refreshTimer->isActive()); });
+                [this] { panelServer->setPaused(displayPaused()); });
 }
 
 laser::SetCommand MainWindow::currentCommand() const

@@ -142,17 +142,18 @@ void setLook(QWidget *w, const char *look)
 void MainWindow::showPaused()
 {
     setReadoutsLive(true, tr("显示已暂停"));
-    for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_a, ui->edit_temp_a,
-                                                      ui->comboBox_button_touchOff_read,
-                                                      ui->comboBox_button_status, ui->comboBox_button})
-        setLook(w, "paused");
     showAlarms();
+}
+
+bool MainWindow::displayPaused() const
+{
+    return refreshTimer && !refreshTimer->isActive() && session->isOpen();
 }
 
 void MainWindow::showAlarms()
 {
     using laser::Alarms;
-    const bool paused = refreshTimer && !refreshTimer->isActive() && session->isOpen();
+    const bool paused = displayPaused();
     const bool known = session->isOpen() && session->hasFrame() && !session->isStale();
     const std::pair<QWidget *, Alarms::Condition> readouts[] = {
         {ui->comboBox_button_status, Alarms::PumpSupply},
