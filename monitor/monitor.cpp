@@ -3,6 +3,7 @@
 #include "csvrecord.h"
 #include "linklogwindow.h"
 #include "recorder.h"
+#include "trendmodule.h"
 #include "trendwindow.h"
 
 #include <QAction>
@@ -98,10 +99,15 @@ void Monitor::raise(QWidget *view)
 void Monitor::showTrend()
 {
     if (!trendView) {
-        trendView = new TrendWindow(series, window);
+        QString why;
+        trendView = createTrendWindow(series, window, &why);
+        if (!trendView) {
+            emit message(QCoreApplication::translate("MainWindow", "趋势图无法打开：%1").arg(why));
+            return;
+        }
         trendView->addActions({trendAct, recordAct, logAct});
         trendView->setRecordingPath(recordingPath());
-        connect(trendView, &TrendWindow::message, this, &Monitor::message);
+        connect(trendView, &MonitorView::message, this, &Monitor::message);
     }
     raise(trendView);
 }
@@ -118,7 +124,8 @@ void Monitor::showLinkLog()
 
 laser::TrendWindow *Monitor::trendWindow() const
 {
-    return trendView;
+    // Only the trend library makes these views.
+    return static_cast<TrendWindow *>(trendView.data());
 }
 
 laser::LinkLogWindow *Monitor::linkLogWindow() const

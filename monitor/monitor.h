@@ -18,6 +18,7 @@ class QWidget;
 
 namespace laser {
 class LinkLogWindow;
+class MonitorView;
 class Recorder;
 class TrendWindow;
 } // namespace laser
@@ -53,7 +54,7 @@ public:
     QAction *recordAction() const { return recordAct; }
     QAction *linkLogAction() const { return logAct; }
     QMenu *contextMenu() const { return menu; }
-    // Null until first opened.
+    // Null until first opened, and while its library cannot be loaded.
     laser::TrendWindow *trendWindow() const;
     laser::LinkLogWindow *linkLogWindow() const;
     const laser::TrendData &trendData() const { return series; }
@@ -100,7 +101,7 @@ private:
     QAction *recordAct;
     QAction *logAct;
     QMenu *menu;
-    QPointer<laser::TrendWindow> trendView;
+    QPointer<laser::MonitorView> trendView;
     QPointer<laser::LinkLogWindow> logView;
     PathChooser choosePath;
 };

@@ -5,7 +5,7 @@
 #include "csvrecord.h"
 #include "linklogwindow.h"
 #include "recorder.h"
-#include "trendwindow.h"
+#include "monitorview.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -17,6 +17,10 @@ class MonitorView : public QWidget
 public:
     void setRecordingPath(const QString &path);  // empty: not recording
 
+signals:
+    // For the control window's message line.
+    void message(const QString &text);
+
 protected:
     MonitorView(int updateMs, QWidget *parent);
     // Brings the view up to date; on the timer and when shown.

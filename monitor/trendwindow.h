@@ -40,9 +40,6 @@ public:
     double viewStart() const;
     double viewEnd() const;
 
-signals:
-    void message(const QString &text);
-
 protected:
     void refreshView() override { refresh(); }
 
