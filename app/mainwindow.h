@@ -104,6 +104,8 @@ private:
 
     // Scripts of the operator's own on the panel's local socket (windowapi.cpp).
     void serveScripts();
+    // At the first Open: the server's library loads, and it serves.
+    void startScriptServer();
     laser::SetCommand currentCommand() const;
     QString applyScriptCommand(const laser::SetCommand &command, const laser::SetRequest &given);
 
@@ -137,7 +139,7 @@ private:
     QLineEdit *editedField = nullptr;   // whose text the operator's own edit is changing
     Monitor *monitor = nullptr;
     uint workerStackSize = 0;   // the platform's default; tests make it impossible
-    laser::PanelServer *panelServer = nullptr;
+    laser::PanelServer *panelServer = nullptr;   // none before the first Open
     QAction *allowScripts = nullptr;
 
     friend struct MainWindowProbe;

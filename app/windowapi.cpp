@@ -5,6 +5,7 @@
 #include "firmware.h"
 #include "mainwindowform.h"
 #include "monitor.h"
+#include "panellibrary.h"
 #include "panelserver.h"
 #include "portsession.h"
 #include "setcommand.h"
@@ -16,13 +17,11 @@
 
 void MainWindow::serveScripts()
 {
-    panelServer = new laser::PanelServer(
-        session, {QStringLiteral("laserpanel"), QStringLiteral(LASERPANEL_VERSION), &laser::buildVariant()}, this);
-    panelServer->setCommandPath([this] { return currentCommand(); },
-                                [this](const laser::SetCommand &command, const laser::SetRequest &given) {
-                                    return applyScriptCommand(command, given);
-                                });
-    connect(panelServer, &laser::PanelServer::note, monitor, &Monitor::onNote);
+    // After the monitor's, so the link log has the Open before what the server says.
+    connect(session, &laser::PortSession::linkEvent, this, [this](const QDateTime &, laser::LinkEvent event) {
+        if (event == laser::LinkEvent::Open && !panelServer)
+            startScriptServer();
+    });
 
     // Off at every start: the operator at the panel decides, each session.
     allowScripts = new QAction(QCoreApplication::translate("MainWindow", "Allow scripts to send commands"), this);
@@ -30,13 +29,39 @@ void MainWindow::serveScripts()
     monitor->contextMenu()->addSeparator();
     monitor->contextMenu()->addAction(allowScripts);
     connect(allowScripts, &QAction::toggled, this, [this](bool on) {
-        panelServer->setCommandsAllowed(on);
+        if (panelServer)
+            panelServer->setCommandsAllowed(on);
         ui->edit_message->setText(on ? tr("已允许脚本发送命令") : tr("已禁止脚本发送命令"));
     });
     // Connected after the form's own slots, so these see the timer as they left it.
     for (QPushButton *button : {ui->stop_button, ui->start_button})
         connect(button, &QPushButton::clicked, this,
-                [this] { panelServer->setPaused(displayPaused()); });
+                [this] {
+                    if (panelServer)
+                        panelServer->setPaused(displayPaused());
+                });
+}
+
+void MainWindow::startScriptServer()
+{
+    QString why;
+    const auto create = reinterpret_cast<LaserpanelPanelServer>(
+        laser::panelLibraryEntry("laserpanel-api", LASERPANEL_PANEL_SERVER, &why));
+    if (!create) {
+        monitor->onNote(QDateTime::currentDateTimeUtc(), QStringLiteral("scripts cannot reach this port: %1").arg(why));
+        return;
+    }
+    panelServer = create(session, {QStringLiteral("laserpanel"), QStringLiteral(LASERPANEL_VERSION), &laser::buildVariant()},
+                         this);
+    panelServer->setCommandPath([this] { return currentCommand(); },
+                                [this](const laser::SetCommand &command, const laser::SetRequest &given) {
+                                    return applyScriptCommand(command, given);
+                                });
+    panelServer->setCommandsAllowed(allowScripts->isChecked());
+    panelServer->setPaused(displayPaused());
+    // By name: the signal's code is in the library.
+    connect(panelServer, SIGNAL(note(QDateTime, QString)), monitor, SLOT(onNote(QDateTime, QString)));
+    QMetaObject::invokeMethod(panelServer, "serveIfOpen", Qt::DirectConnection);
 }
 
 laser::SetCommand MainWindow::currentCommand() const

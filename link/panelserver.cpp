@@ -72,10 +72,10 @@ PanelServer::~PanelServer()
     stop();
 }
 
-void PanelServer::setCommandPath(CurrentCommand currentCommand, Apply applyCommand)
+void PanelServer::serveIfOpen()
 {
-    current = std::move(currentCommand);
-    apply = std::move(applyCommand);
+    if (session->isOpen())
+        start();
 }
 
 QString PanelServer::linkState() const

@@ -20,7 +20,9 @@ class PortSession;
 
 // Serves the link a panel holds to the scripts of the same user, on a local
 // socket named after the port (laser::panel::socketName), from the session's
-// Open to its Close or loss. The operator decides whether they may send
+// Open to its Close or loss. It lives in a library of its own, with Qt
+// Network behind it, that the panel loads at its first Open: the panel calls
+// only what is inline here, the rest through the meta-object. The operator decides whether they may send
 // commands. No client can hold up the panel: its sends are bounded, one that
 // stops reading is dropped, and nothing here waits for a client.
 class PanelServer : public QObject
@@ -54,7 +56,13 @@ public:
     using CurrentCommand = std::function<SetCommand()>;
     // `given`: the values the script named, which the fields show anew.
     using Apply = std::function<QString(const SetCommand &, const SetRequest &given)>;
-    void setCommandPath(CurrentCommand current, Apply apply);
+    void setCommandPath(CurrentCommand currentCommand, Apply applyCommand)
+    {
+        current = std::move(currentCommand);
+        apply = std::move(applyCommand);
+    }
+    // For a server made while the port is already open.
+    Q_INVOKABLE void serveIfOpen();
 
     bool isServing() const { return server.isListening(); }
     QString serverName() const { return server.fullServerName(); }
@@ -103,3 +111,8 @@ private:
 };
 
 } // namespace laser
+
+// What the library gives.
+using LaserpanelPanelServer = laser::PanelServer *(*)(laser::PortSession *session,
+                                                      const laser::PanelServer::Identity &identity, QObject *parent);
+#define LASERPANEL_PANEL_SERVER "laserpanel_panel_server"

@@ -2,6 +2,8 @@
 #include "trendmodule.h"
 #include "trendwindow.h"
 
+#include <type_traits>
+
 extern "C" Q_DECL_EXPORT laser::MonitorView *laserpanel_trend_window(const laser::TrendData &data, QWidget *parent)
 {
     return new laser::TrendWindow(data, parent);

@@ -2,6 +2,7 @@
 // that plays the laser, raw clients, laserctl as a child, and a panel in a
 // process of its own for the socket's lifetime.
 #include "childprocess.h"
+#include "linklogwindow.h"
 #include "panelserver.h"
 #include "panelsocket.h"
 #include "probe.h"
@@ -13,6 +14,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
@@ -275,6 +277,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!notes.isEmpty(), 15000);
         QVERIFY2(notes.last().at(1).toString().contains("it stopped reading"), qPrintable(notes.last().at(1).toString()));
         QCOMPARE(panel.server()->clientCount(), 0);
+        // The server's notes reach the link log (the window connects them by name).
+        panel.p.monitor()->showLinkLog();
+        QTRY_VERIFY(panel.p.monitor()->linkLogWindow()->view()->toPlainText().contains("it stopped reading"));
         // A wait on the client would hold it for good; the sanitizers' build is slow.
         QVERIFY2(worstGap < 1000, qPrintable(QString("event loop held up %1 ms").arg(worstGap)));
         Script other(panel.socket());
