@@ -58,7 +58,6 @@ void MainWindow::startScriptServer()
                                     return applyScriptCommand(command, given);
                                 });
     panelServer->setCommandsAllowed(allowScripts->isChecked());
-    panelServer->setPaused(displayPaused());
     // By name: the signal's code is in the library.
     connect(panelServer, SIGNAL(note(QDateTime, QString)), monitor, SLOT(onNote(QDateTime, QString)));
     QMetaObject::invokeMethod(panelServer, "serveIfOpen", Qt::DirectConnection);

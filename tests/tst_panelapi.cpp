@@ -37,8 +37,10 @@ const QByteArray kFrame = QByteArray::fromHex("A55A 0030 01 00 0465 0000 03 EEFF
 // The window serving a pty that reports kFrame every 20 ms, or the port given.
 struct Panel
 {
-    explicit Panel(const QString &port = QString())
+    // `allowed`: scripts may send commands, chosen before the Open.
+    explicit Panel(const QString &port = QString(), bool allowed = false)
     {
+        allow(allowed);
         p.open(port.isEmpty() ? pty.slaveName() : port);
         QObject::connect(&feeder, &QTimer::timeout, [this] { pty.write(kFrame); });
         feeder.start(20);
@@ -251,6 +253,15 @@ private slots:
         script.s.write(QByteArray("nonsense\n").repeated(bad));
         QTRY_COMPARE(script.replies(), bad);
         QTEST(!script.call(R"({"op":"hello"})").isEmpty(), "open");
+    }
+
+    // The server comes with the first Open; what the operator chose before
+    // it holds there.
+    void allowedBeforeOpen()
+    {
+        Panel panel(QString(), true);
+        Script script(panel.socket());
+        QCOMPARE(script.call(R"({"op":"hello"})").value("commands_allowed").toBool(), true);
     }
 
     // A subscriber that reads nothing is dropped with a line in the link
