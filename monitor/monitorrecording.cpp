@@ -4,8 +4,8 @@
 
 #include "csvrecord.h"
 #include "linklogwindow.h"
-#include "recorder.h"
 #include "monitorview.h"
+#include "recorder.h"
 
 #include <QAction>
 #include <QCoreApplication>
