@@ -3,7 +3,6 @@
 #include "panelicon.h"
 #include "quitsignals.h"
 #include "timezone.h"
-#include "uifont.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -19,7 +18,6 @@ int main(int argc, char *argv[])
     // A stop signal ends the event loop, so the window closes its port.
     platform::quitOnSignals(app);
     language::install(app);
-    QApplication::setFont(platform::fontForChineseAndLatin(QApplication::font()));
     // Every window of the panel: the control window, the trend and the link log.
     QApplication::setWindowIcon(panelIcon());
     int result = 0;

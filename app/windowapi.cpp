@@ -5,7 +5,6 @@
 #include "firmware.h"
 #include "mainwindowform.h"
 #include "monitor.h"
-#include "panellibrary.h"
 #include "panelserver.h"
 #include "portsession.h"
 #include "setcommand.h"
@@ -44,23 +43,15 @@ void MainWindow::serveScripts()
 
 void MainWindow::startScriptServer()
 {
-    QString why;
-    const auto create = reinterpret_cast<LaserpanelPanelServer>(
-        laser::panelLibraryEntry("laserpanel-api", LASERPANEL_PANEL_SERVER, &why));
-    if (!create) {
-        monitor->onNote(QDateTime::currentDateTimeUtc(), QStringLiteral("scripts cannot reach this port: %1").arg(why));
-        return;
-    }
-    panelServer = create(session, {QStringLiteral("laserpanel"), QStringLiteral(LASERPANEL_VERSION), &laser::buildVariant()},
-                         this);
+    panelServer = new laser::PanelServer(
+        session, {QStringLiteral("laserpanel"), QStringLiteral(LASERPANEL_VERSION), &laser::buildVariant()}, this);
     panelServer->setCommandPath([this] { return currentCommand(); },
                                 [this](const laser::SetCommand &command, const laser::SetRequest &given) {
                                     return applyScriptCommand(command, given);
                                 });
     panelServer->setCommandsAllowed(allowScripts->isChecked());
-    // By name: the signal's code is in the library.
-    connect(panelServer, SIGNAL(note(QDateTime, QString)), monitor, SLOT(onNote(QDateTime, QString)));
-    QMetaObject::invokeMethod(panelServer, "serveIfOpen", Qt::DirectConnection);
+    connect(panelServer, &laser::PanelServer::note, monitor, &Monitor::onNote);
+    panelServer->serveIfOpen();
 }
 
 laser::SetCommand MainWindow::currentCommand() const

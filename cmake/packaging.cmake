@@ -23,7 +23,7 @@ foreach(page laserpanel.1 laserctl.1)
   list(APPEND man_pages "${man}")
 endforeach()
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES packaging/laserctl.bash
+install(FILES laserctl/laserctl.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME laserctl)
 
 set(LASERPANEL_PACKAGE_MAINTAINER "laserpanel maintainers <laserpanel@localhost>"

@@ -1,7 +1,7 @@
 #include "portsession.h"
 
 #include "commandframe.h"
-#include "panelsocket.h"
+#include "portpath.h"
 #include "portguard.h"
 #include "serialerror.h"
 #include "words.h"
@@ -97,7 +97,7 @@ bool PortSession::openPort(OpenFailure *failure)
     OpenFailure &f = failure ? *failure : ignored;
     // Terminals of the user's own and names with control characters are
     // refused before Qt makes a lock file for them.
-    const QString path = panel::portPath(name);
+    const QString path = portPath(name);
     serial.setPortName(name);
     if (tooLong(path)) {
         f = classifyOpenError(QSerialPort::NoError, QString(), false, false, false, true);

@@ -3,7 +3,6 @@
 #include "csvrecord.h"
 #include "linklogwindow.h"
 #include "recorder.h"
-#include "trendmodule.h"
 #include "trendwindow.h"
 
 #include <QAction>
@@ -99,12 +98,7 @@ void Monitor::raise(QWidget *view)
 void Monitor::showTrend()
 {
     if (!trendView) {
-        QString why;
-        trendView = createTrendWindow(series, window, &why);
-        if (!trendView) {
-            emit message(QCoreApplication::translate("MainWindow", "趋势图无法打开：%1").arg(why));
-            return;
-        }
+        trendView = new TrendWindow(series, window);
         trendView->addActions({trendAct, recordAct, logAct});
         trendView->setRecordingPath(recordingPath());
         connect(trendView, &MonitorView::message, this, &Monitor::message);

@@ -31,7 +31,7 @@ client="python3 scripts/bench-api-client.py"
 
 phase() {   # name clients mode
   local log="$work/$1.log"
-  "$dir/api-load/laserpanel-api-load" --seconds "$seconds" --clients "$2" > "$log" 2>&1 &
+  "$dir/bench/api-load/laserpanel-api-load" --seconds "$seconds" --clients "$2" > "$log" 2>&1 &
   local load=$!
   pids+=("$load")
   local deadline=$((SECONDS + 20))

@@ -14,6 +14,6 @@ cmake --build "$dir" -j 2 --target bench_trend laserpanel-monitor-load
 
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 echo "=== trend redraw, 24 h at 5 frames/s (bound: 20 ms)"
-"$dir/bench/bench_trend"
+"$dir/bench/micro/bench_trend"
 echo "=== monitor at 886 frames/s, trend and recording, ${seconds} s (bounds: 10 % CPU, 50 ms input)"
-"$dir/monitor-load/laserpanel-monitor-load" --seconds "$seconds" --span all
+"$dir/bench/monitor-load/laserpanel-monitor-load" --seconds "$seconds" --span all

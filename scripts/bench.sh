@@ -13,4 +13,4 @@ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DLASERPANEL_BENCH=ON -DLASERPAN
 cmake --build "$dir" -j "$jobs" --target bench_receive
 
 echo "=== laserpanel bench: receive path"
-"$dir/bench/bench_receive" --benchmark_counters_tabular=true "$@"
+"$dir/bench/micro/bench_receive" --benchmark_counters_tabular=true "$@"

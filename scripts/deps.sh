@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev libfontconfig-dev fonts-wqy-microhei dpkg-dev "$@")
+packages=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-wqy-microhei dpkg-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -21,14 +21,14 @@ cmake --build "$dir" -j "$jobs" --target fuzz_receive fuzz_request
 # The committed seeds stay as they are; what the fuzzers find goes to the copies.
 rm -rf "$dir/corpus" "$dir/request-corpus" "$dir/artifacts"
 mkdir -p "$dir/artifacts"
-cp -r fuzz/corpus "$dir/corpus"
-cp -r fuzz/request-corpus "$dir/request-corpus"
+cp -r tests/fuzz/corpus "$dir/corpus"
+cp -r tests/fuzz/request-corpus "$dir/request-corpus"
 
 status=0
 run() {   # name seconds dictionary corpus
   echo "=== laserpanel fuzz: $1 for $2 s"
   local code=0
-  "$dir/fuzz/$1" -max_total_time="$2" -print_final_stats=1 -dict="$3" \
+  "$dir/tests/fuzz/$1" -max_total_time="$2" -print_final_stats=1 -dict="$3" \
     -artifact_prefix="$dir/artifacts/$1-" "$4" >"$dir/$1.log" 2>&1 || code=$?
   if [ "$code" -ne 0 ]; then
     tail -n 60 "$dir/$1.log"
@@ -40,6 +40,6 @@ run() {   # name seconds dictionary corpus
   fi
 }
 receive=$((seconds * 2 / 3))
-run fuzz_receive "$receive" fuzz/receive.dict "$dir/corpus"
-run fuzz_request $((seconds - receive)) fuzz/request.dict "$dir/request-corpus"
+run fuzz_receive "$receive" tests/fuzz/receive.dict "$dir/corpus"
+run fuzz_request $((seconds - receive)) tests/fuzz/request.dict "$dir/request-corpus"
 exit "$status"

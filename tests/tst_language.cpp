@@ -5,10 +5,8 @@
 // original ones (the default).
 #include "language.h"
 #include "probe.h"
-#include "uifont.h"
 #include "variant.h"
 
-#include <QRawFont>
 #include <QTranslator>
 #include <QtTest>
 
@@ -41,45 +39,12 @@ private slots:
     void initTestCase()
     {
         // The font of a desktop without a theme of its own (Qt's generic Unix
-        // theme, as under Xvfb); the offscreen platform's is larger.
-        // main() then takes one family for the Chinese and the Latin texts.
-        QApplication::setFont(platform::fontForChineseAndLatin(QFont(QStringLiteral("Sans Serif"), 9)));
+        // theme, as under Xvfb); the offscreen platform's is larger. Chinese
+        // texts come from fontconfig's fallback, as on such a desktop.
+        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
         window = new MainWindow;
     }
     void cleanupTestCase() { delete window; }
-
-    // A family that draws no Chinese gives way to one that draws both, in the
-    // same size and weight; one that draws Chinese stays.
-    void oneFamily_data()
-    {
-        QTest::addColumn<QFont>("desktop");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("Latin only") << QFont(QStringLiteral("DejaVu Sans"), 9) << false;
-        QTest::newRow("Latin only, bold") << QFont(QStringLiteral("DejaVu Sans"), 12, QFont::Bold) << false;
-        QTest::newRow("a generic name") << QFont(QStringLiteral("Sans Serif"), 10) << false;
-        QTest::newRow("draws Chinese") << QFont(QStringLiteral("WenQuanYi Micro Hei"), 11) << true;
-    }
-    void oneFamily()
-    {
-        QFETCH(QFont, desktop);
-        QFETCH(bool, kept);
-        const QFont font = platform::fontForChineseAndLatin(desktop);
-        QCOMPARE(font.family() == desktop.family(), kept);
-        QCOMPARE(font.pointSize(), desktop.pointSize());
-        QCOMPARE(font.weight(), desktop.weight());
-        // Every caption of the window in this one font, none left to a fallback.
-        const QRawFont raw = QRawFont::fromFont(font);
-        QStringList texts;
-        for (const QLabel *label : window->findChildren<QLabel *>())
-            texts << label->text();
-        for (const QAbstractButton *button : window->findChildren<QAbstractButton *>())
-            texts << button->text();
-        for (const QGroupBox *group : window->findChildren<QGroupBox *>())
-            texts << group->title();
-        QVERIFY(texts.size() > 20);
-        for (const QString &text : texts)
-            QVERIFY2(std::all_of(text.cbegin(), text.cend(), [&raw](QChar c) { return c.isSpace() || raw.supportsCharacter(c); }), qPrintable(text));
-    }
 
     // The desktop's language lists that the locale environments of CTest's
     // runs do not give: English behind another language, or only a regional one.
@@ -139,7 +104,8 @@ private slots:
     {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(window->size(), QSize(588, 649));
+        QVERIFY2(window->width() <= 588 && window->height() <= 649,
+                 qPrintable(QString("%1 x %2").arg(window->width()).arg(window->height())));
         QCOMPARE(overflows(*window), QStringList());
 
         const QList<QTranslator *> translators = QCoreApplication::instance()->findChildren<QTranslator *>();

@@ -399,9 +399,5 @@
         <source>已禁止脚本发送命令</source>
         <translation>Scripts may no longer send commands</translation>
     </message>
-    <message>
-        <source>趋势图无法打开：%1</source>
-        <translation>The trend cannot be opened: %1</translation>
-    </message>
 </context>
 </TS>

@@ -8,9 +8,9 @@ foreach(var LUPDATE SOURCE_DIR FORM TS)
   endif()
 endforeach()
 
-# monitor/ joins when it is merged; its texts need no change here.
+# Every folder whose code the window shows texts of.
 set(inputs)
-foreach(dir app link monitor)
+foreach(dir app link record api monitor)
   if(IS_DIRECTORY "${SOURCE_DIR}/${dir}")
     list(APPEND inputs "${SOURCE_DIR}/${dir}")
   endif()

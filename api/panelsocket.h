@@ -7,9 +7,6 @@
 // the port's name alone.
 namespace laser::panel {
 
-// QSerialPort's own rule: a name that is not a path is a device in /dev.
-QString portPath(const QString &name);
-
 // "laserpanel-" and the first 16 hex digits of the SHA-256 of the port's
 // canonical path in UTF-8 (links resolved; as given when it does not exist),
 // so that /dev/ttyUSB0, ttyUSB0 and a link to it meet at one socket.

@@ -63,7 +63,7 @@ public:
         apply = std::move(applyCommand);
     }
     // For a server made while the port is already open.
-    Q_INVOKABLE void serveIfOpen();
+    void serveIfOpen();
 
     bool isServing() const { return server.isListening(); }
     QString serverName() const { return server.fullServerName(); }
@@ -112,8 +112,3 @@ private:
 };
 
 } // namespace laser
-
-// What the library gives.
-using LaserpanelPanelServer = laser::PanelServer *(*)(laser::PortSession *session,
-                                                      const laser::PanelServer::Identity &identity, QObject *parent);
-#define LASERPANEL_PANEL_SERVER "laserpanel_panel_server"

@@ -1,5 +1,6 @@
 #include "panelsocket.h"
 
+#include "portpath.h"
 #include "runtimedir.h"
 
 #include <QCryptographicHash>
@@ -12,13 +13,6 @@ namespace {
 const QString kPrefix = QStringLiteral("laserpanel-");
 constexpr int kHexDigits = 16;
 } // namespace
-
-QString portPath(const QString &name)
-{
-    const bool isPath = name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./"))
-        || name.startsWith(QLatin1String("../"));
-    return isPath ? name : QStringLiteral("/dev/") + name;
-}
 
 QString socketFileName(const QString &port)
 {
