@@ -3,10 +3,12 @@
 # virtual display. The port is typed and Open clicked with real keyboard and
 # mouse events (xdotool), as an operator would.
 # Usage: scripts/screenshot.sh [v1.3|v1.2] [output.png]   (defaults v1.3, docs/panel.png)
+# English: LANGUAGE=en bash scripts/screenshot.sh v1.3 docs/panel-en.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
 variant="${1:-v1.3}"
-out="$(pwd)/${2:-docs/panel.png}"
+out="${2:-docs/panel.png}"
+[[ $out = /* ]] || out="$(pwd)/$out"
 
 bash scripts/deps.sh xvfb xauth xdotool x11-utils imagemagick
 dir="build/$variant"
@@ -41,7 +43,8 @@ QT_USE_NATIVE_WINDOWS=1 "$panel" &
 panel_pid=$!
 trap 'kill "$panel_pid" 2>/dev/null || true' EXIT
 
-win=$(timeout 20 xdotool search --sync --onlyvisible --name '单模光纤激光器' | head -1)
+# By process: the title is translated on an English desktop.
+win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$panel_pid" | head -1)
 # Direct children of a window as "x y width height" (absolute), one a line.
 children() {
   xwininfo -children -id "$1" | awk '/^ +0x/ {
