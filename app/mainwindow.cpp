@@ -117,17 +117,22 @@ MainWindow::MainWindow(QWidget *parent)
     // The form sets its values before it binds the slots, so building it runs none.
     ui->setupUi(this);
     setWindowTitle(tr(kTitleSource) + QLatin1Char(' ') + QLatin1String(variant::kName));
-
-    ui->button_close->setEnabled(false);
-    ui->start_button->setEnabled(false);
-    ui->stop_button->setEnabled(false);
-    ui->button_current_in->setEnabled(false);
+    setConnected(false);
+    // Unlike after a Close, Change Mode too waits for the first Open.
     ui->button_touchOff->setEnabled(false);
-
     computeCalibration();
-
     new PortCompleter(ui->portnun_edit);
+    wireSession();
+    // The form's sample values were never read from a laser.
+    showNoData();
+    wireMonitor();
+    wireSetpointFields();
+    fitSetpointFields();
+    serveScripts();
+}
 
+void MainWindow::wireSession()
+{
     qRegisterMetaType<laser::Reading>();
     qRegisterMetaType<laser::Setpoints>();
     qRegisterMetaType<laser::LinkEvent>();
@@ -139,9 +144,10 @@ MainWindow::MainWindow(QWidget *parent)
     session->setOutsideReader(true);
     connect(session, &laser::PortSession::linkEvent, this,
             [this](const QDateTime &, laser::LinkEvent event, const QString &detail) { onLinkEvent(event, detail); });
-    // The form's sample values were never read from a laser.
-    showNoData();
+}
 
+void MainWindow::wireMonitor()
+{
     // The monitor lives in windows of its own; the form gains no widget.
     monitor = new Monitor(this, ui->groupBox_2, QString::fromUtf8(variant::kName));
     connect(session, &laser::PortSession::frameReceived, monitor, &Monitor::onFrameReceived);
@@ -150,7 +156,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(session, &laser::PortSession::commandSent, monitor, &Monitor::onCommandSent);
     connect(session, &laser::PortSession::linkEvent, monitor, &Monitor::onLinkEvent);
     connect(monitor, &Monitor::message, ui->edit_message, &QLineEdit::setText);
+}
 
+void MainWindow::wireSetpointFields()
+{
     // An edit ends on Return or when the field loses focus; only then does the
     // field take the canonical text of what the next command carries, as if
     // its scroll bar had just moved there.
@@ -163,13 +172,16 @@ MainWindow::MainWindow(QWidget *parent)
     // textEdited comes just before textChanged when the operator edits a field.
     for (QLineEdit *edit : {ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in})
         connect(edit, &QLineEdit::textEdited, this, [this, edit] { editedField = edit; });
+}
+
+void MainWindow::fitSetpointFields()
+{
     // Each value field fits its widest value in the window's font; the form's
     // share of the row alone showed 15.00 as "5.00".
     for (const SetpointField &field : {SetpointField{ui->edit_current_in, ui->scroll_current, setpoint::kCurrentStepsPerAmp},
                                        SetpointField{ui->edit_pw_in, ui->scroll_pw, setpoint::kPulseStepsPerNs},
                                        SetpointField{ui->edit_ifreq_in, ui->scroll_ifreq, kWholeKHz}})
         field.edit->setMinimumWidth(widthShowingAll(*field.edit, *field.scroll, field.stepsPerUnit));
-    serveScripts();
 }
 
 MainWindow::~MainWindow()
@@ -231,12 +243,7 @@ void MainWindow::on_portopen_button_clicked()
     refreshTimer = new QTimer(this);
     refreshTimer->start(kRefreshIntervalMs);
     connect(refreshTimer, SIGNAL(timeout()), this, SLOT(onTimerOut()));
-
-    ui->portopen_button->setEnabled(false);
-    ui->button_close->setEnabled(true);
-    ui->stop_button->setEnabled(true);
-    ui->button_current_in->setEnabled(true);
-    ui->button_touchOff->setEnabled(true);
+    setConnected(true);
 }
 
 void MainWindow::onLinkEvent(laser::LinkEvent event, const QString &detail)
@@ -306,14 +313,21 @@ void MainWindow::endConnection()
     showNoData();
     if (serialWorker)
         serialWorker->quit();
-
-    ui->portopen_button->setEnabled(true);
-    ui->button_close->setEnabled(false);
-    ui->start_button->setEnabled(false);
-    ui->stop_button->setEnabled(false);
-    ui->button_current_in->setEnabled(false);
-    ui->button_touchOff->setEnabled(true);
+    setConnected(false);
     refreshPortList();
+}
+
+void MainWindow::setConnected(bool connected)
+{
+    ui->portopen_button->setEnabled(!connected);
+    ui->button_close->setEnabled(connected);
+    // Start waits for a Stop; Open leaves it as it was.
+    if (!connected)
+        ui->start_button->setEnabled(false);
+    ui->stop_button->setEnabled(connected);
+    ui->button_current_in->setEnabled(connected);
+    // Change Mode stays usable after a Close: it then reports the failed write.
+    ui->button_touchOff->setEnabled(true);
 }
 
 void MainWindow::refreshPortList()

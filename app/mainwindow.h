@@ -57,7 +57,15 @@ private slots:
     void on_comboBox_button_touchOff_currentIndexChanged(int index);
 
 private:
-    // Command frame and status decoding (link/windowlink.cpp).
+    // What the constructor connects: the link, the monitor's windows, the
+    // setpoint fields' edits.
+    void wireSession();
+    void wireMonitor();
+    void wireSetpointFields();
+    // Every value of a setpoint field shows whole in it.
+    void fitSetpointFields();
+
+    // Command frame and status decoding (windowlink.cpp).
     int writeCommandFrame(int current, int temperature, int unused1, int unused2,
                           int pulseWidth, int frequency);
     void decodeStatus(const QByteArray &payload);
@@ -69,6 +77,8 @@ private:
     // The window after the port closed or was lost: timer stopped, readouts
     // empty, buttons as after Close.
     void endConnection();
+    // Open usable while no port is open, the port's own buttons while one is.
+    void setConnected(bool connected);
     // Frees the worker and timer of the previous Open.
     void releaseConnection();
     void reportWrite(int result);

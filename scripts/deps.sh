@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that laserpanel needs and this machine lacks.
+# Installs the Debian packages that laserpanel and its tests need and this
+# machine lacks.
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-wqy-microhei dpkg-dev "$@")
+packages=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-wqy-microhei dpkg-dev xvfb xdotool "$@")
 
 missing=()
 for p in "${packages[@]}"; do

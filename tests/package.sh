@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package that `cpack -G DEB` makes of a built tree: its name, its
 # files, its dependencies, its man pages and completion, and both programs run
-# from the unpacked package.
+# from the unpacked package, the panel against the simulator.
 # Usage: tests/package.sh BUILD_DIR PACKAGE_VERSION
 set -euo pipefail
 build=$1 version=$2
@@ -48,11 +48,29 @@ fi
 bash -n "$root/usr/share/bash-completion/completions/laserctl" || fail "completion: syntax"
 bash -c "source '$root/usr/share/bash-completion/completions/laserctl' && complete -p laserctl" >/dev/null \
   || fail "completion: laserctl not registered"
-# The panel starts from the package (embedded catalogue and icon included).
-settings=$(mktemp -d -p "$work")
-started=$(cd "$settings" && QT_QPA_PLATFORM=offscreen LASERPANEL_EXIT_AT_START=1 XDG_CONFIG_HOME="$settings" \
-          XDG_RUNTIME_DIR="$settings" timeout 30 "$root/usr/bin/laserpanel" 2>/dev/null) || fail "laserpanel: exit $?"
-[[ $started =~ ^[0-9]+$ ]] || fail "laserpanel did not reach its event loop: $started"
+# The panel from the package, as an operator uses it on a display of its own
+# (Xvfb, keys by xdotool): it opens the simulator's port, serves a script's
+# hello on its socket, and Ctrl+T shows the trend.
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$work"' EXIT
+# Waits up to 20 s for a command to succeed.
+until_ok() { timeout 20 bash -c "until $1; do sleep 0.05; done"; }
+home=$(mktemp -d -p "$work")
+"$build/laser-sim/laser-sim" --link "$home/port" >"$home/sim.log" 2>&1 & pids+=($!)
+Xvfb -displayfd 3 -screen 0 800x700x24 3>"$home/display" 2>/dev/null & pids+=($!)
+until_ok "grep -q '^link: ' '$home/sim.log' && [ -s '$home/display' ]" || { echo "FAIL: laser-sim or Xvfb (scripts/deps.sh) did not start" >&2; exit 1; }
+export DISPLAY=:$(cat "$home/display") XDG_CONFIG_HOME="$home" XDG_RUNTIME_DIR="$home"
+QT_QPA_PLATFORM=xcb "$root/usr/bin/laserpanel" 2>"$home/panel.log" & panel=$!; pids+=($panel)
+win=$(timeout 20 xdotool search --sync --onlyvisible --pid $panel | head -1) \
+  || { echo "FAIL: no laserpanel window: $(cat "$home/panel.log")" >&2; exit 1; }
+# The port field has the focus at start, Open is next in the tab order, and
+# Escape closes the port list if it opened.
+xdotool windowfocus --sync "$win" key ctrl+a type "$home/port"
+xdotool key Escape Tab space
+hello="'$root/usr/bin/laserctl' panels 2>/dev/null | grep -qF '$home/port  process $panel '"
+until_ok "$hello" || fail "no hello from the panel after Open: $(cat "$home/panel.log")"
+xdotool key ctrl+t
+timeout 20 xdotool search --all --sync --onlyvisible --pid $panel --name '^Trend$' >/dev/null || fail "Ctrl+T showed no trend"
 
 [ $status -eq 0 ] && echo "$(basename "$deb"): $(wc -l <<<"$files") files, Depends: $depends"
 exit $status
