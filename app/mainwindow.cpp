@@ -289,8 +289,10 @@ void MainWindow::on_start_button_clicked()
     ui->start_button->setEnabled(false);
     ui->stop_button->setEnabled(true);
     ui->edit_message->setText(tr("定时器启动成功"));
-    // Not paused any more; the next refresh shows the state as it is.
-    setReadoutsLive(true, QString());
+    // Not paused any more; the next refresh shows the state as it is, and
+    // what turned stale or live while stopped changes there.
+    if (!shownStale)
+        setReadoutsLive(true, QString());
     showAlarms();
 }
 

@@ -141,7 +141,10 @@ void setLook(QWidget *w, const char *look)
 
 void MainWindow::showPaused()
 {
-    setReadoutsLive(true, tr("显示已暂停"));
+    // Stale data stays greyed as stale: shown as paused it would read as
+    // merely held.
+    if (!shownStale)
+        setReadoutsLive(true, tr("显示已暂停"));
     showAlarms();
 }
 
@@ -153,7 +156,7 @@ bool MainWindow::displayPaused() const
 void MainWindow::showAlarms()
 {
     using laser::Alarms;
-    const bool paused = displayPaused();
+    const bool paused = displayPaused() && !shownStale;
     const bool known = session->isOpen() && session->hasFrame() && !session->isStale();
     const std::pair<QWidget *, Alarms::Condition> readouts[] = {
         {ui->comboBox_button_status, Alarms::PumpSupply},
