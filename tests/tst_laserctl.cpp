@@ -321,6 +321,45 @@ private slots:
         for (const QString &line : lines.mid(5))
             QVERIFY2(line.section(',', 1, 1) == "status" && line.count(',') == 11, qPrintable(line));
     }
+
+    // laserctl(1) lists the exit codes as the program's table has them, and so
+    // does the README if it lists them at all.
+    void exitCodesDocumented_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("heading");   // of the section: its mark, then a word of its title
+        QTest::addColumn<QString>("entry");     // a code and its meaning in it
+        QTest::addColumn<bool>("required");
+        QTest::newRow("laserctl(1)") << "docs/man/laserctl.1" << ".SH EXIT" << "^\\.TP\\n\\.B (\\d+)\\n(.+)$" << true;
+        QTest::newRow("README") << "README.md" << "# exit" << "^[-*| ]*`?(\\d+)`?[ :|]+(.+?)[ |]*$" << false;
+    }
+    void exitCodesDocumented()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, heading);
+        QFETCH(QString, entry);
+        QFile f(SOURCE_DIR "/" + file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString mark = heading.section(' ', 0, 0), title = heading.section(' ', 1);
+        QString section;   // null without such a heading
+        bool in = false;
+        for (const QString &line : QString::fromUtf8(f.readAll()).split('\n')) {
+            if (line.startsWith(mark))
+                in = line.contains(title, Qt::CaseInsensitive);
+            else if (in)
+                section += QString(line).replace("\\-", "-") + '\n';
+        }
+        QStringList documented, table;
+        for (auto m = QRegularExpression(entry, QRegularExpression::MultilineOption).globalMatch(section); m.hasNext();) {
+            const QRegularExpressionMatch e = m.next();
+            documented << e.captured(1) + ' ' + e.captured(2);
+        }
+        for (const ctl::ExitCode &e : ctl::kExitCodes)
+            table << QString::number(e.code) + ' ' + e.meaning;
+        QFETCH(bool, required);
+        if (required || !section.isNull())
+            QCOMPARE(documented, table);
+    }
 };
 
 QTEST_GUILESS_MAIN(LaserctlTest)
