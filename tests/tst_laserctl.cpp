@@ -195,6 +195,7 @@ private slots:
         QTest::addColumn<QString>("lostLine");   // a regular expression
         QTest::newRow("text, stale and recovered first") << QStringList{} << "^\\S+  lost: the port went away";
         QTest::newRow("json, reconnects") << QStringList{"--json", "--reconnect"} << "\"kind\":\"lost\"";
+        QTest::newRow("csv") << QStringList{"--csv"} << "^\\S+,lost,,,,,,,,,,the port went away";
     }
 
     void monitorHangUp()
@@ -207,6 +208,7 @@ private slots:
         Ctl ctl(QStringList{"monitor", "-p", link} + args);
         QVERIFY(QTest::qWaitFor([&] { first->write(kFrame); return ctl.lines.size() >= 3; }, 5000));
         if (args.isEmpty()) {   // silence past the 2 s floor of the stale rule, then frames again
+            QVERIFY(ctl.lines.first().endsWith("  current 2.35 A  temperature 20 °C  trigger external  pump supply normal  TEC locked"));
             QVERIFY(ctl.waitForLine("  stale: no status for", 6000));
             first->write(kFrame);
             QVERIFY(ctl.waitForLine("  recovered: status again after"));
