@@ -70,13 +70,13 @@ private slots:
         QTest::newRow("unknown command") << QStringList{"fire"} << none << 2 << noFrame << QStringList{"unknown command 'fire'"};
         QTest::newRow("csv and json") << QStringList{"monitor", "--csv", "--json"} << none << 2 << noFrame << QStringList{"choose one"};
         QTest::newRow("port given twice") << QStringList{"status", "-p", "/dev/ttyS0"} << none << 2 << noFrame << QStringList{"--port given more than once"};
+        QTest::newRow("option of another command") << QStringList{"status", "--csv"} << none << 2 << noFrame << QStringList{"status: --csv does not apply"};
 
         QTest::newRow("status: noise, then a split frame") << QStringList{"status", "--json"} << kNoise + kFrame << 0 << noFrame
             << QStringList{"\"current_A\":2.35,", "\"temperature_C\":20,", "\"trigger\":\"external\"", "\"tec\":\"locked\""};
         QTest::newRow("status: pump supply fault") << QStringList{"status"} << QByteArray::fromHex("A55A 0030 01 00 0465 0000 02 EEFF") << 10 << noFrame
             << QStringList{"alarms            pump_supply"};
-        QTest::newRow("status: silent port") << QStringList{"status", "--timeout", "0.8"} << none << 3 << noFrame << QStringList{"PORT: no valid status frame within 0.8 s"};
-        QTest::newRow("status: port of noise") << QStringList{"status", "--timeout", "0.8"} << kNoise << 3 << noFrame << QStringList{"PORT: no valid status frame", "bytes of noise"};
+        QTest::newRow("status: port of noise") << QStringList{"status", "--timeout", "0.8"} << kNoise << 3 << noFrame << QStringList{"PORT: no valid status frame within 0.8 s (", " bytes of noise)"};
 
         // The laser keeps reporting 2.35 A and external trigger, whatever it is sent.
         const QStringList verify{"set", "--variant", "v1.3", "--verify", "--timeout", "0.5"};
@@ -231,27 +231,6 @@ private slots:
         QVERIFY2(ctl.lines.last().contains("\"kind\":\"status\""), qPrintable(ctl.lines.last()));
     }
 
-    // Each fault the simulator raises and clears reaches monitor --json as an
-    // alarm and its clearing.
-    void alarmsFromTheSimulator()
-    {
-        const QString faults = dir.filePath("faults");
-        Sim sim({"--rate", "50", "--temp", "25", "--tau", "0.05", "--faults-file", faults});
-        QVERIFY(sim.ready());
-        Ctl ctl({"monitor", "--json", "-p", sim.link});
-        QVERIFY(ctl.waitForLine("\"tec\":\"locked\""));
-        for (const auto &[name, condition] : {std::pair{"pump", "pump_supply"}, {"tec", "tec_lock"}, {"temp", "pump_temperature"}}) {
-            for (const char *kind : {"alarm", "alarm_cleared"}) {
-                QFile f(faults);
-                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-                f.write(qstrcmp(kind, "alarm") == 0 ? name : "");
-                f.close();
-                const QString line = QString("\"detail\":\"%1\",\"kind\":\"%2\"").arg(condition, kind);
-                QVERIFY2(ctl.waitForLine(line), qPrintable(line + "\n" + ctl.all()));
-            }
-        }
-    }
-
     // At the line's full rate, split and with noise, none of the frames is lost;
     // the simulator hangs up after its last one.
     void monitorLineRate()
@@ -322,6 +301,27 @@ private slots:
         QCOMPARE(lines[4], laser::csv::columns());
         for (const QString &line : lines.mid(5))
             QVERIFY2(line.section(',', 1, 1) == "status" && line.count(',') == 11, qPrintable(line));
+    }
+
+    // The bash completion offers what the program's table holds: the
+    // commands, each command's options, an option's values.
+    void completion_data()
+    {
+        QTest::addColumn<QStringList>("words");   // after laserctl; the last one is being completed
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("commands") << QStringList{""} << "ports detect status monitor set panels";
+        QTest::newRow("status's options") << QStringList{"status", "--"} << "--port --json --timeout --no-panel --variant";
+        QTest::newRow("trigger's values") << QStringList{"set", "--trigger", ""} << "internal external";
+        QTest::newRow("seconds: none") << QStringList{"monitor", "--duration", ""} << "";
+    }
+    void completion()
+    {
+        QFETCH(QStringList, words);
+        const QString script = R"(_init_completion() { words=("${COMP_WORDS[@]}"); cword=$COMP_CWORD; cur=${words[cword]}; prev=${words[cword-1]}; }
+            source "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _laserctl "$1"; echo "${COMPREPLY[*]}")";
+        Ctl bash(QStringList{"-c", script, SOURCE_DIR "/laserctl/laserctl.bash", LASERCTL_PATH} + words, "bash");
+        QCOMPARE(bash.finish(), 0);
+        QTEST(bash.lines.value(0), "offered");
     }
 
     // laserctl(1) lists the exit codes as the program's table has them, and so
