@@ -3,6 +3,7 @@
 // laserctl's decisions and texts, apart from ports and the event loop, so the
 // tests call them directly.
 
+#include "exitcodes.h"
 #include "firmware.h"
 #include "portsession.h"
 #include "setcommand.h"
@@ -15,29 +16,14 @@
 #include <QString>
 #include <QStringList>
 
-
 namespace ctl {
-
-enum Exit {
-    Ok = 0,
-    Failed = 1,          // writing the frame or the output file failed, other open errors
-    Usage = 2,           // bad option, value or range
-    NoLaser = 3,         // no valid status frame in time
-    PortMissing = 4,
-    PortPermission = 5,
-    PortBusy = 6,
-    NotSerial = 7,
-    LinkLost = 8,
-    VerifyMismatch = 9,  // the laser reports another trigger mode or current
-    LaserFault = 10,     // status: the laser reports a fault
-    PanelRefuses = 11,   // the panel that holds the port refuses commands from scripts
-};
-
-// The table for --help and the README, one "  N  meaning" line per code.
-QString exitCodeTable();
 
 using laser::Variant;
 using laser::words::hex;
+
+// `term`, then `text` from column `indent` on, wrapped within 79 columns and
+// its further lines indented as far: one entry of a list in --help.
+QString helpEntry(const QString &term, const QString &text, int indent);
 
 // The exit code for a port that did not open.
 Exit exitFor(const laser::OpenFailure &failure);

@@ -1,55 +1,51 @@
-# bash completion for laserctl. Its options come from `laserctl --help`, so
-# they follow the program; ports from `laserctl ports`, and any file, since a
-# pseudo-terminal (the simulated laser's link) is never listed.
+# bash completion for laserctl. What it offers comes from the program itself
+# (laserctl --completion-words), so it follows the program's own table; ports
+# from `laserctl ports`, and any file, since a pseudo-terminal (the simulated
+# laser's link) is never listed.
 _laserctl()
 {
     local cur prev words cword
     _init_completion || return
 
-    case $prev in
-        -p | --port)
-            COMPREPLY=($(compgen -W "$("$1" ports 2>/dev/null | awk '$1 ~ /^\// { print $1 }')" -- "$cur"))
-            _filedir
-            return
-            ;;
-        --output)
-            _filedir
-            return
-            ;;
-        --trigger)
-            COMPREPLY=($(compgen -W 'internal external' -- "$cur"))
-            return
-            ;;
-        --variant)
-            COMPREPLY=($(compgen -W 'v1.3 v1.2' -- "$cur"))
-            return
-            ;;
-        --timeout | --listen | --duration | --current | --pulse | --freq | --tolerance)
-            return
-            ;;
-    esac
+    # "first WORD..." before a command, "after COMMAND WORD..." after one, and
+    # "value OPTION WORD..." for an option's value; <ports> and <files> stand
+    # for what is found.
+    local kind name rest offer= i
+    local -A after=() value=()
+    while read -r kind name rest; do
+        case $kind in
+            first) offer="$name $rest" ;;
+            after) after[$name]=$rest ;;
+            value) value[$name]=$rest ;;
+        esac
+    done < <("$1" --completion-words 2>/dev/null)
 
-    if [[ $cur == -* ]]; then
-        # Only whole option names: the help's wrapped lines may begin with one.
-        COMPREPLY=($(compgen -W "$(_parse_help "$1" | grep -E '^--?[[:alnum:]][-[:alnum:]]*$')" -- "$cur"))
-        return
+    if [[ -v value[$prev] ]]; then
+        offer=${value[$prev]}
+    else
+        for ((i = 1; i < cword; i++)); do
+            if [[ -v after[${words[i]}] ]]; then
+                offer=${after[${words[i]}]}
+                break
+            fi
+        done
     fi
 
-    local i command=
-    for ((i = 1; i < cword; i++)); do
-        case ${words[i]} in
-            ports | detect | status | monitor | set)
-                command=${words[i]}
-                break
+    local word plain= files=
+    for word in $offer; do
+        case $word in
+            '<ports>')
+                plain+=" $("$1" ports 2>/dev/null | awk '$1 ~ /^\// { print $1 }')"
+                files=1
                 ;;
+            '<files>') files=1 ;;
+            -*) [[ $cur == -* ]] && plain+=" $word" ;;
+            *) [[ $cur == -* ]] || plain+=" $word" ;;
         esac
     done
-    case $command in
-        '') COMPREPLY=($(compgen -W 'ports detect status monitor set' -- "$cur")) ;;
-        detect)
-            COMPREPLY=($(compgen -W "$("$1" ports 2>/dev/null | awk '$1 ~ /^\// { print $1 }')" -- "$cur"))
-            _filedir
-            ;;
-    esac
+    COMPREPLY=($(compgen -W "$plain" -- "$cur"))
+    if [[ $files && $cur != -* ]]; then
+        _filedir
+    fi
 } &&
     complete -F _laserctl laserctl

@@ -1,6 +1,7 @@
 // laserctl: the laser from a shell. Lists ports, finds lasers, prints and
 // records status frames, sends setpoints, with the panel's own link code.
 #include "cli.h"
+#include "commandtable.h"
 #include "quitsignals.h"
 #include "reading.h"
 #include "timezone.h"
@@ -23,15 +24,5 @@ int main(int argc, char **argv)
     const int parsed = cli::parse(app, o);
     if (parsed >= 0)
         return parsed;
-    if (o.command == QLatin1String("ports"))
-        return cli::ports();
-    if (o.command == QLatin1String("detect"))
-        return cli::detect(app, o);
-    if (o.command == QLatin1String("status"))
-        return cli::status(app, o);
-    if (o.command == QLatin1String("monitor"))
-        return cli::monitor(app, o);
-    if (o.command == QLatin1String("panels"))
-        return cli::panels();
-    return cli::set(app, o);
+    return cli::command(o.command)->run(app, o);
 }

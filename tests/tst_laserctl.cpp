@@ -29,6 +29,24 @@ struct Ctl : Child
 {
     explicit Ctl(const QStringList &args, const QString &program = LASERCTL_PATH) : Child(program, args) {}
 };
+
+// Null when it cannot be read.
+QString textOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// "N meaning" for each match of `entry` (a code, then its meaning) in `text`.
+QStringList entries(const QString &text, const QString &entry)
+{
+    QStringList found;
+    for (auto m = QRegularExpression(entry, QRegularExpression::MultilineOption).globalMatch(text); m.hasNext();) {
+        const QRegularExpressionMatch e = m.next();
+        found << e.captured(1) + ' ' + e.captured(2);
+    }
+    return found;
+}
 } // namespace
 
 class LaserctlTest : public QObject
@@ -70,13 +88,13 @@ private slots:
         QTest::newRow("unknown command") << QStringList{"fire"} << none << 2 << noFrame << QStringList{"unknown command 'fire'"};
         QTest::newRow("csv and json") << QStringList{"monitor", "--csv", "--json"} << none << 2 << noFrame << QStringList{"choose one"};
         QTest::newRow("port given twice") << QStringList{"status", "-p", "/dev/ttyS0"} << none << 2 << noFrame << QStringList{"--port given more than once"};
+        QTest::newRow("option of another command") << QStringList{"status", "--csv"} << none << 2 << noFrame << QStringList{"status: --csv does not apply"};
 
         QTest::newRow("status: noise, then a split frame") << QStringList{"status", "--json"} << kNoise + kFrame << 0 << noFrame
             << QStringList{"\"current_A\":2.35,", "\"temperature_C\":20,", "\"trigger\":\"external\"", "\"tec\":\"locked\""};
         QTest::newRow("status: pump supply fault") << QStringList{"status"} << QByteArray::fromHex("A55A 0030 01 00 0465 0000 02 EEFF") << 10 << noFrame
             << QStringList{"alarms            pump_supply"};
-        QTest::newRow("status: silent port") << QStringList{"status", "--timeout", "0.8"} << none << 3 << noFrame << QStringList{"PORT: no valid status frame within 0.8 s"};
-        QTest::newRow("status: port of noise") << QStringList{"status", "--timeout", "0.8"} << kNoise << 3 << noFrame << QStringList{"PORT: no valid status frame", "bytes of noise"};
+        QTest::newRow("status: port of noise") << QStringList{"status", "--timeout", "0.8"} << kNoise << 3 << noFrame << QStringList{"PORT: no valid status frame within 0.8 s (", " bytes of noise)"};
 
         // The laser keeps reporting 2.35 A and external trigger, whatever it is sent.
         const QStringList verify{"set", "--variant", "v1.3", "--verify", "--timeout", "0.5"};
@@ -195,6 +213,7 @@ private slots:
         QTest::addColumn<QString>("lostLine");   // a regular expression
         QTest::newRow("text, stale and recovered first") << QStringList{} << "^\\S+  lost: the port went away";
         QTest::newRow("json, reconnects") << QStringList{"--json", "--reconnect"} << "\"kind\":\"lost\"";
+        QTest::newRow("csv") << QStringList{"--csv"} << "^\\S+,lost,,,,,,,,,,the port went away";
     }
 
     void monitorHangUp()
@@ -207,6 +226,7 @@ private slots:
         Ctl ctl(QStringList{"monitor", "-p", link} + args);
         QVERIFY(QTest::qWaitFor([&] { first->write(kFrame); return ctl.lines.size() >= 3; }, 5000));
         if (args.isEmpty()) {   // silence past the 2 s floor of the stale rule, then frames again
+            QVERIFY(ctl.lines.first().endsWith("  current 2.35 A  temperature 20 °C  trigger external  pump supply normal  TEC locked"));
             QVERIFY(ctl.waitForLine("  stale: no status for", 6000));
             first->write(kFrame);
             QVERIFY(ctl.waitForLine("  recovered: status again after"));
@@ -227,27 +247,6 @@ private slots:
         ctl.signal(SIGTERM);
         QCOMPARE(ctl.finish(), 0);
         QVERIFY2(ctl.lines.last().contains("\"kind\":\"status\""), qPrintable(ctl.lines.last()));
-    }
-
-    // Each fault the simulator raises and clears reaches monitor --json as an
-    // alarm and its clearing.
-    void alarmsFromTheSimulator()
-    {
-        const QString faults = dir.filePath("faults");
-        Sim sim({"--rate", "50", "--temp", "25", "--tau", "0.05", "--faults-file", faults});
-        QVERIFY(sim.ready());
-        Ctl ctl({"monitor", "--json", "-p", sim.link});
-        QVERIFY(ctl.waitForLine("\"tec\":\"locked\""));
-        for (const auto &[name, condition] : {std::pair{"pump", "pump_supply"}, {"tec", "tec_lock"}, {"temp", "pump_temperature"}}) {
-            for (const char *kind : {"alarm", "alarm_cleared"}) {
-                QFile f(faults);
-                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-                f.write(qstrcmp(kind, "alarm") == 0 ? name : "");
-                f.close();
-                const QString line = QString("\"detail\":\"%1\",\"kind\":\"%2\"").arg(condition, kind);
-                QVERIFY2(ctl.waitForLine(line), qPrintable(line + "\n" + ctl.all()));
-            }
-        }
     }
 
     // At the line's full rate, split and with noise, none of the frames is lost;
@@ -290,11 +289,9 @@ private slots:
         QVERIFY2(ctl.err.contains(reason), qPrintable(ctl.err));
         if (output != "limit")
             return;
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        QVERIFY(bytes.size() > 1500 && bytes.endsWith('\n'));
-        for (const QString &line : QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts).mid(5))
+        const QString text = textOf(path);
+        QVERIFY(text.size() > 1500 && text.endsWith('\n'));
+        for (const QString &line : text.split('\n', Qt::SkipEmptyParts).mid(5))
             QCOMPARE(line.count(','), 11);
     }
 
@@ -310,16 +307,49 @@ private slots:
         ctl.signal(SIGTERM);
         QCOMPARE(ctl.finish(), 0);
         QVERIFY(ctl.lines.isEmpty());
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        QVERIFY(bytes.endsWith('\n'));
-        const QStringList lines = QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts);
+        const QString text = textOf(file);
+        QVERIFY(text.endsWith('\n'));
+        const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.mid(0, 3), (QStringList{"# program: laserctl 1.3", "# variant: v1.2", "# port: " + sim.link}));
         QVERIFY2(lines[3].startsWith("# started: 20"), qPrintable(lines[3]));
         QCOMPARE(lines[4], laser::csv::columns());
         for (const QString &line : lines.mid(5))
             QVERIFY2(line.section(',', 1, 1) == "status" && line.count(',') == 11, qPrintable(line));
+    }
+
+    // The bash completion offers what the program's table holds: the
+    // commands, each command's options, an option's values.
+    void completion_data()
+    {
+        QTest::addColumn<QStringList>("words");   // after laserctl; the last one is being completed
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("commands") << QStringList{""} << "ports detect status monitor set panels";
+        QTest::newRow("status's options") << QStringList{"status", "--"} << "--port --json --timeout --no-panel --variant";
+        QTest::newRow("trigger's values") << QStringList{"set", "--trigger", ""} << "internal external";
+        QTest::newRow("seconds: none") << QStringList{"monitor", "--duration", ""} << "";
+    }
+    void completion()
+    {
+        QFETCH(QStringList, words);
+        const QString script = R"(_init_completion() { words=("${COMP_WORDS[@]}"); cword=$COMP_CWORD; cur=${words[cword]}; prev=${words[cword-1]}; }
+            source "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _laserctl "$1"; echo "${COMPREPLY[*]}")";
+        Ctl bash(QStringList{"-c", script, SOURCE_DIR "/laserctl/laserctl.bash", LASERCTL_PATH} + words, "bash");
+        QCOMPARE(bash.finish(), 0);
+        QTEST(bash.lines.value(0), "offered");
+    }
+
+    // laserctl(1)'s EXIT STATUS lists the exit codes as the program's table
+    // has them, and so does any README section on exit codes (today none).
+    void exitCodesDocumented()
+    {
+        QStringList table;
+        for (const ctl::ExitCode &e : ctl::kExitCodes)
+            table << QString::number(e.code) + ' ' + e.meaning;
+        const QString man = textOf(SOURCE_DIR "/docs/man/laserctl.1").replace("\\-", "-");
+        QCOMPARE(entries(man.section(".SH EXIT STATUS\n", 1).section("\n.SH ", 0, 0), "^\\.TP\\n\\.B (\\d+)\\n(.+)$"), table);
+        for (const QString &section : textOf(SOURCE_DIR "/README.md").split(QRegularExpression("(?m)^#+ ")))
+            if (section.section('\n', 0, 0).contains("exit", Qt::CaseInsensitive))
+                QCOMPARE(entries(section, "^[-*| ]*`?(\\d+)`?[ :|]+(.+?)[ |]*$"), table);
     }
 };
 
