@@ -54,9 +54,9 @@ public:
     // The command Send would carry now, and the panel's way of sending one:
     // it shows the working point and runs its Send path; empty when sent,
     // else why not.
-    using CurrentCommand = std::function<SetCommand()>;
+    using CurrentCommand = std::function<WorkingPoint()>;
     // `given`: the values the script named, which the fields show anew.
-    using Apply = std::function<QString(const SetCommand &, const SetRequest &given)>;
+    using Apply = std::function<QString(const WorkingPoint &, const SetRequest &given)>;
     void setCommandPath(CurrentCommand currentCommand, Apply applyCommand)
     {
         current = std::move(currentCommand);
@@ -108,7 +108,7 @@ private:
     // Set while a script's command runs the Send path.
     bool capturing = false;
     QByteArray capturedFrame;
-    Setpoints captured;
+    WorkingPoint captured;
 };
 
 } // namespace laser

@@ -16,7 +16,7 @@ class QLineEdit;
 namespace laser {
 class PanelServer;
 class PortSession;
-struct SetCommand;
+struct WorkingPoint;
 struct SetRequest;
 }
 class QScrollBar;
@@ -106,8 +106,8 @@ private:
     void serveScripts();
     // At the first Open: the server's library loads, and it serves.
     void startScriptServer();
-    laser::SetCommand currentCommand() const;
-    QString applyScriptCommand(const laser::SetCommand &command, const laser::SetRequest &given);
+    laser::WorkingPoint currentCommand() const;
+    QString applyScriptCommand(const laser::WorkingPoint &point, const laser::SetRequest &given);
 
     MainWindowForm *ui;
     QSerialPort *serialPort;

@@ -9,6 +9,7 @@
 #include "portsession.h"
 #include "setcommand.h"
 #include "setpoint.h"
+#include "variant.h"
 
 #include <QAction>
 #include <QMenu>
@@ -46,25 +47,21 @@ void MainWindow::startScriptServer()
     panelServer = new laser::PanelServer(
         session, {QStringLiteral("laserpanel"), QStringLiteral(LASERPANEL_VERSION), &laser::buildVariant()}, this);
     panelServer->setCommandPath([this] { return currentCommand(); },
-                                [this](const laser::SetCommand &command, const laser::SetRequest &given) {
-                                    return applyScriptCommand(command, given);
+                                [this](const laser::WorkingPoint &point, const laser::SetRequest &given) {
+                                    return applyScriptCommand(point, given);
                                 });
     panelServer->setCommandsAllowed(allowScripts->isChecked());
     connect(panelServer, &laser::PanelServer::note, monitor, &Monitor::onNote);
     panelServer->serveIfOpen();
 }
 
-laser::SetCommand MainWindow::currentCommand() const
+laser::WorkingPoint MainWindow::currentCommand() const
 {
-    laser::SetCommand c;
-    c.currentSteps = setpoint::commandSteps(currentSetting);
-    c.pulseSteps = setpoint::commandSteps(pwSetting);
-    c.freqSteps = ifreqSetting;
-    c.externalTrigger = triggerMode;
-    return c;
+    return {triggerMode, setpoint::commandSteps(currentSetting), temperatureSetting, setpoint::commandSteps(pwSetting),
+            ifreqSetting, variant::kFreqStepKHz};
 }
 
-QString MainWindow::applyScriptCommand(const laser::SetCommand &command, const laser::SetRequest &given)
+QString MainWindow::applyScriptCommand(const laser::WorkingPoint &command, const laser::SetRequest &given)
 {
     // As if the operator had moved the scroll bars: the fields named show
     // the canonical text of what is sent, even where the value is unchanged.

@@ -23,7 +23,7 @@ int monitor(QCoreApplication &app, const Options &o)
         }
     };
     // Only through the panel: its operator's commands and scripts'.
-    sink.command = [&](const QDateTime &when, const laser::Setpoints &s) {
+    sink.command = [&](const QDateTime &when, const laser::WorkingPoint &s) {
         switch (o.format) {
         case Format::Text: write(ctl::commandText(laser::csv::isoTime(when), s)); break;
         case Format::Json: write(laser::json::jsonLine(laser::json::commandJson(laser::csv::isoTime(when), s))); break;

@@ -1,7 +1,8 @@
 #include "cli.h"
 
 #include "source.h"
-#include "workingpoint.h"
+#include "commandframe.h"
+#include "workingpointstore.h"
 
 #include <QJsonObject>
 
@@ -20,9 +21,9 @@ QStringList fillFromRecord(laser::SetRequest &r, const laser::WorkingPoint &p)
         value = remembered;
         kept << QLatin1String(name);
     };
-    keep(r.current, laser::words::twoDecimals(p.currentA), "current");
-    keep(r.pulse, laser::words::twoDecimals(p.pulseNs), "pulse");
-    keep(r.freq, QString::number(p.freqKHz), "frequency");
+    keep(r.current, laser::words::twoDecimals(p.currentA()), "current");
+    keep(r.pulse, laser::words::twoDecimals(p.pulseNs()), "pulse");
+    keep(r.freq, QString::number(p.freqKHz()), "frequency");
     keep(r.trigger, laser::words::trigger(p.externalTrigger), "trigger");
     return kept;
 }
@@ -47,12 +48,12 @@ int set(QCoreApplication &app, const Options &o)
     laser::SetRequest request = o.set;
     QStringList kept;
     laser::WorkingPoint remembered;
+    QDateTime rememberedAt;
     if (o.defaults) {
-        const laser::Setpoints d = laser::defaultCommand(*o.variant).effective;
-        fillFromRecord(request, {d.currentA, d.pulseNs, d.freqKHz, d.externalTrigger, QDateTime()});
+        fillFromRecord(request, laser::initialPoint(*o.variant));
     } else if (!o.port.isEmpty()) {
         QString why;
-        switch (laser::WorkingPointStore().load(laser::workingPointKey(o.port), remembered, &why)) {
+        switch (laser::WorkingPointStore().load(laser::workingPointKey(o.port), *o.variant, remembered, &rememberedAt, &why)) {
         case laser::WorkingPointStore::Loaded::Found:
             kept = fillFromRecord(request, remembered);
             break;
@@ -63,21 +64,20 @@ int set(QCoreApplication &app, const Options &o)
             break;
         }
     }
-    laser::SetCommand command = laser::defaultCommand(*o.variant);
-    QString error = laser::buildCommand(request, *o.variant, command);
-    if (!error.isEmpty()) {
-        complain(error);
+    laser::SetResult command = laser::applySet(request, laser::initialPoint(*o.variant), *o.variant);
+    if (!command.error.isEmpty()) {
+        complain(command.error);
         return ctl::Usage;
     }
     Out out;
     out.open(QString());
     if (!kept.isEmpty())
         out.line(QStringLiteral("kept from the working point last sent %1: %2")
-                     .arg(laser::csv::isoTime(remembered.sent), kept.join(QStringLiteral(", "))));
-    auto values = [](const laser::Setpoints &s, const QString &variant) {
+                     .arg(laser::csv::isoTime(rememberedAt), kept.join(QStringLiteral(", "))));
+    auto values = [](const laser::WorkingPoint &s, const QString &variant) {
         return QStringLiteral("current %1 A  pulse %2 ns  frequency %3 kHz  trigger %4  (%5)")
-            .arg(laser::words::twoDecimals(s.currentA), laser::words::twoDecimals(s.pulseNs))
-            .arg(s.freqKHz)
+            .arg(laser::words::twoDecimals(s.currentA()), laser::words::twoDecimals(s.pulseNs()))
+            .arg(s.freqKHz())
             .arg(laser::words::trigger(s.externalTrigger), variant);
     };
     auto finish = [&](int code) {
@@ -87,10 +87,10 @@ int set(QCoreApplication &app, const Options &o)
         return int(ctl::Failed);
     };
     if (o.dryRun) {
-        for (const QString &note : command.truncations)
+        for (const QString &note : command.notes)
             out.line(QStringLiteral("note: ") + note);
-        out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(laser::commandFrame(command)));
-        out.line(values(command.effective, QLatin1String(o.variant->name)));
+        out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(laser::encodeCommandFrame(command.point)));
+        out.line(values(command.point, QLatin1String(o.variant->name)));
         return finish(ctl::Ok);
     }
 
@@ -99,7 +99,7 @@ int set(QCoreApplication &app, const Options &o)
     bool judging = false, any = false, agreed = false;
     QString lost;
     laser::Reading last;
-    laser::Setpoints s = command.effective;
+    laser::WorkingPoint s = command.point;
     Sink sink;
     sink.status = [&](const QDateTime &, const laser::Reading &r) {
         if (!judging || agreed)
@@ -131,10 +131,9 @@ int set(QCoreApplication &app, const Options &o)
             complain(QStringLiteral("%1: the panel runs %2, not %3").arg(port, variant, QLatin1String(o.variant->name)));
             return ctl::Usage;
         }
-        command = laser::defaultCommand(*panelVariant);
-        error = laser::buildCommand(request, *panelVariant, command);
-        if (!error.isEmpty()) {
-            complain(error);
+        command = laser::applySet(request, laser::initialPoint(*panelVariant), *panelVariant);
+        if (!command.error.isEmpty()) {
+            complain(command.error);
             return ctl::Usage;
         }
         QJsonObject reply;
@@ -149,18 +148,18 @@ int set(QCoreApplication &app, const Options &o)
                  : code == laser::api::code::badValue ? int(ctl::Usage)
                                                        : int(ctl::Failed);
         }
-        for (const QString &note : command.truncations)
+        for (const QString &note : command.notes)
             out.line(QStringLiteral("note: ") + note);
-        laser::json::setpointsFrom(reply.value(QStringLiteral("sent")).toObject(), s);
+        laser::json::pointFrom(reply.value(QStringLiteral("sent")).toObject(), panelVariant->kHzPerStep, s);
         out.line(QStringLiteral("sent to %1 through the panel: %2").arg(port, reply.value(QStringLiteral("frame")).toString()));
         if (o.verify)
             panel->subscribe();
     } else {
-        for (const QString &note : command.truncations)
+        for (const QString &note : command.notes)
             out.line(QStringLiteral("note: ") + note);
         PortSession &link = source.port();
         // Sent means on the line: a frame still queued when we give up was not.
-        if (link.send(laser::toCommand(command)) != PortSession::Sent::Ok || !link.drain(kWriteTimeoutMs)) {
+        if (link.send(command.point) != PortSession::Sent::Ok || !link.drain(kWriteTimeoutMs)) {
             const int waiting = link.waitingCommands();
             const QString reason = waiting > 0
                 ? QStringLiteral("the command was not delivered: the port took nothing for %1 s").arg(seconds(kWriteTimeoutMs))
@@ -169,7 +168,7 @@ int set(QCoreApplication &app, const Options &o)
             complain(QStringLiteral("%1: %2; 1 command not sent").arg(port, reason));
             return ctl::Failed;
         }
-        out.line(QStringLiteral("sent to %1: %2").arg(port, laser::words::hex(laser::commandFrame(command))));
+        out.line(QStringLiteral("sent to %1: %2").arg(port, laser::words::hex(laser::encodeCommandFrame(command.point))));
     }
     out.line(values(s, variant));
     if (!o.verify)

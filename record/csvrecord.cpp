@@ -71,11 +71,11 @@ QString statusRow(const QDateTime &when, const Reading &r)
                 words::pumpSupply(r.pumpSupplyNormal), words::tec(r.tecLocked)});
 }
 
-QString commandRow(const QDateTime &when, const Setpoints &s)
+QString commandRow(const QDateTime &when, const WorkingPoint &p)
 {
     return row(when, QStringLiteral("command"),
-               {QString(), QString(), QString(), QString(), QString(), words::twoDecimals(s.currentA),
-                words::twoDecimals(s.pulseNs), QString::number(s.freqKHz), words::trigger(s.externalTrigger)});
+               {QString(), QString(), QString(), QString(), QString(), words::twoDecimals(p.currentA()),
+                words::twoDecimals(p.pulseNs()), QString::number(p.freqKHz()), words::trigger(p.externalTrigger)});
 }
 
 QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail)

@@ -50,15 +50,15 @@ QJsonObject eventJson(const QString &time, LinkEvent event, const QString &detai
     return eventJson(time, csv::eventKind(event), detail);
 }
 
-QJsonObject commandJson(const QString &time, const Setpoints &s)
+QJsonObject commandJson(const QString &time, const WorkingPoint &p)
 {
     return {
         {QStringLiteral("time"), time},
         {QStringLiteral("kind"), QStringLiteral("command")},
-        {QStringLiteral("set_current_A"), rounded(s.currentA)},
-        {QStringLiteral("set_pulse_ns"), rounded(s.pulseNs)},
-        {QStringLiteral("set_freq_kHz"), s.freqKHz},
-        {QStringLiteral("set_trigger"), words::trigger(s.externalTrigger)},
+        {QStringLiteral("set_current_A"), rounded(p.currentA())},
+        {QStringLiteral("set_pulse_ns"), rounded(p.pulseNs())},
+        {QStringLiteral("set_freq_kHz"), p.freqKHz()},
+        {QStringLiteral("set_trigger"), words::trigger(p.externalTrigger)},
     };
 }
 
@@ -79,18 +79,17 @@ bool readingFrom(const QJsonObject &o, Reading &out)
     return true;
 }
 
-bool setpointsFrom(const QJsonObject &o, Setpoints &out)
+bool pointFrom(const QJsonObject &o, int kHzPerStep, WorkingPoint &out)
 {
-    Setpoints s;
+    bool external = false;
     if (o.value(QStringLiteral("kind")).toString() != QLatin1String("command")
         || !o.value(QStringLiteral("set_current_A")).isDouble() || !o.value(QStringLiteral("set_pulse_ns")).isDouble()
         || !o.value(QStringLiteral("set_freq_kHz")).isDouble()
-        || !word(o, QStringLiteral("set_trigger"), words::trigger(true), words::trigger(false), s.externalTrigger))
+        || !word(o, QStringLiteral("set_trigger"), words::trigger(true), words::trigger(false), external))
         return false;
-    s.currentA = o.value(QStringLiteral("set_current_A")).toDouble();
-    s.pulseNs = o.value(QStringLiteral("set_pulse_ns")).toDouble();
-    s.freqKHz = o.value(QStringLiteral("set_freq_kHz")).toInt();
-    out = s;
+    out = pointFromUnits(external, o.value(QStringLiteral("set_current_A")).toDouble(),
+                         o.value(QStringLiteral("set_pulse_ns")).toDouble(), o.value(QStringLiteral("set_freq_kHz")).toDouble(),
+                         kHzPerStep);
     return true;
 }
 
