@@ -240,16 +240,21 @@ QByteArray PanelServer::handle(Client *c, const api::Request &request)
 
 QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
 {
-    if (!allowed_ || !current || !apply)
+    if (!allowed_ || !apply)
         return api::errorLine(request.id, {api::code::refused,
                                            QStringLiteral("the panel refuses commands from scripts (its operator has "
                                                           "not allowed them)")});
-    const SetResult set = applySet(request.set, current(), *identity.variant, QString());
+    // Values not given keep the laser's working point: the last command sent
+    // on this port, not what the panel's fields hold unsent.
+    WorkingPoint start;
+    if (session->remembered(start, nullptr, nullptr) != WorkingPointStore::Loaded::Found)
+        start = initialPoint(*identity.variant);
+    const SetResult set = applySet(request.set, start, *identity.variant, QString());
     if (!set.error.isEmpty())
         return api::errorLine(request.id, {api::code::badValue, set.error});
     capturing = true;
     capturedFrame.clear();
-    const QString unsent = apply(set.point, request.set);
+    const QString unsent = apply(set.point);
     capturing = false;
     const WorkingPoint &s = captured;
     if (!unsent.isEmpty() || capturedFrame.isEmpty()) {

@@ -17,7 +17,6 @@ namespace laser {
 class PanelServer;
 class PortSession;
 struct WorkingPoint;
-struct SetRequest;
 }
 class QScrollBar;
 class QSerialPort;
@@ -99,6 +98,7 @@ private:
     void reportAlarm(laser::LinkEvent event, const QString &condition);
     // At Open: the port's last working point back into the setpoints, unsent.
     void restoreWorkingPoint();
+    void showWorkingPoint(const laser::WorkingPoint &point);
     // The operator may pick another port next; offer what is plugged in now.
     void refreshPortList();
 
@@ -106,8 +106,7 @@ private:
     void serveScripts();
     // At the first Open: the server's library loads, and it serves.
     void startScriptServer();
-    laser::WorkingPoint currentCommand() const;
-    QString applyScriptCommand(const laser::WorkingPoint &point, const laser::SetRequest &given);
+    QString applyScriptCommand(const laser::WorkingPoint &point);
 
     MainWindowForm *ui;
     QSerialPort *serialPort;
