@@ -1,6 +1,7 @@
 #include "jsonrecord.h"
 
 #include "csvrecord.h"
+#include "fields.h"
 #include "statusdecode.h"
 #include "words.h"
 
@@ -18,6 +19,21 @@ QJsonValue rounded(double value)
     return std::round(value * 100.0) / 100.0;
 }
 
+QJsonObject object(const record::Source &s)
+{
+    QJsonObject o;
+    for (const record::Field &f : record::fields()) {
+        if (!(f.kinds & s.kind))
+            continue;
+        const QVariant v = f.value(s);
+        o.insert(QLatin1String(f.name), !v.isValid()                            ? QJsonValue()
+                                        : f.form == record::Field::TwoDecimals ? rounded(v.toDouble())
+                                        : f.form == record::Field::Whole       ? QJsonValue(v.toInt())
+                                                                                : QJsonValue(v.toString()));
+    }
+    return o;
+}
+
 bool word(const QJsonObject &o, const QString &key, const QString &yes, const QString &no, bool &out)
 {
     const QString text = o.value(key).toString();
@@ -28,21 +44,12 @@ bool word(const QJsonObject &o, const QString &key, const QString &yes, const QS
 
 QJsonObject statusJson(const QString &time, const Reading &r)
 {
-    return {
-        {QStringLiteral("time"), time},
-        {QStringLiteral("kind"), QStringLiteral("status")},
-        {QStringLiteral("current_A"), rounded(r.currentA)},
-        {QStringLiteral("temperature_C"),
-         r.temperatureC == kTemperatureOutOfRange ? QJsonValue() : QJsonValue(r.temperatureC)},
-        {QStringLiteral("trigger"), words::trigger(r.externalTrigger)},
-        {QStringLiteral("pump_supply"), words::pumpSupply(r.pumpSupplyNormal)},
-        {QStringLiteral("tec"), words::tec(r.tecLocked)},
-    };
+    return object({record::Status, time, QStringLiteral("status"), r, {}, {}});
 }
 
 QJsonObject eventJson(const QString &time, const QString &kind, const QString &detail)
 {
-    return {{QStringLiteral("time"), time}, {QStringLiteral("kind"), kind}, {QStringLiteral("detail"), detail}};
+    return object({record::Event, time, kind, {}, {}, detail});
 }
 
 QJsonObject eventJson(const QString &time, LinkEvent event, const QString &detail)
@@ -52,14 +59,7 @@ QJsonObject eventJson(const QString &time, LinkEvent event, const QString &detai
 
 QJsonObject commandJson(const QString &time, const WorkingPoint &p)
 {
-    return {
-        {QStringLiteral("time"), time},
-        {QStringLiteral("kind"), QStringLiteral("command")},
-        {QStringLiteral("set_current_A"), rounded(p.currentA())},
-        {QStringLiteral("set_pulse_ns"), rounded(p.pulseNs())},
-        {QStringLiteral("set_freq_kHz"), p.freqKHz()},
-        {QStringLiteral("set_trigger"), words::trigger(p.externalTrigger)},
-    };
+    return object({record::Command, time, QStringLiteral("command"), {}, p, {}});
 }
 
 bool readingFrom(const QJsonObject &o, Reading &out)
