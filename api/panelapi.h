@@ -20,7 +20,7 @@ enum class Op { Hello, Status, Subscribe, Set };
 struct Request {
     Op op = Op::Hello;
     QJsonValue id = QJsonValue(QJsonValue::Undefined);   // echoed in the reply
-    SetRequest set;   // Op::Set: values as text; empty ones keep the panel's
+    SetRequest set;   // Op::Set: values as text; empty ones keep the last sent
 };
 
 // An error reply's `code` and `message`; no code means none.

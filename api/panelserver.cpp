@@ -57,13 +57,13 @@ PanelServer::PanelServer(PortSession *session, const Identity &identity, QObject
             broadcast(api::streamLine(json::statusJson(csv::isoTime(when), reading)));
     });
     connect(session, &PortSession::commandSent, this,
-            [this](const QDateTime &when, const QByteArray &frame, const Setpoints &setpoints) {
+            [this](const QDateTime &when, const QByteArray &frame, const WorkingPoint &point) {
                 if (capturing) {
                     capturedFrame = frame;
-                    captured = setpoints;
+                    captured = point;
                 }
                 if (subscribers > 0)
-                    broadcast(api::streamLine(json::commandJson(csv::isoTime(when), setpoints)));
+                    broadcast(api::streamLine(json::commandJson(csv::isoTime(when), point)));
             });
 }
 
@@ -240,31 +240,35 @@ QByteArray PanelServer::handle(Client *c, const api::Request &request)
 
 QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
 {
-    if (!allowed_ || !current || !apply)
+    if (!allowed_ || !apply)
         return api::errorLine(request.id, {api::code::refused,
                                            QStringLiteral("the panel refuses commands from scripts (its operator has "
                                                           "not allowed them)")});
-    SetCommand command = current();
-    const QString invalid = buildCommand(request.set, *identity.variant, command, QString());
-    if (!invalid.isEmpty())
-        return api::errorLine(request.id, {api::code::badValue, invalid});
+    // Values not given keep the laser's working point: the last command sent
+    // on this port, not what the panel's fields hold unsent.
+    WorkingPoint start;
+    if (session->remembered(start, nullptr, nullptr) != WorkingPointStore::Loaded::Found)
+        start = initialPoint(*identity.variant);
+    const SetResult set = applySet(request.set, start, *identity.variant, QString());
+    if (!set.error.isEmpty())
+        return api::errorLine(request.id, {api::code::badValue, set.error});
     capturing = true;
     capturedFrame.clear();
-    const QString unsent = apply(command, request.set);
+    const QString unsent = apply(set.point);
     capturing = false;
-    const Setpoints &s = captured;
+    const WorkingPoint &s = captured;
     if (!unsent.isEmpty() || capturedFrame.isEmpty()) {
         say(QStringLiteral("command from a script (process %1) not sent: %2").arg(c->pid).arg(unsent));
         return api::errorLine(request.id, {api::code::notSent, QStringLiteral("not sent: %1").arg(unsent)});
     }
     say(QStringLiteral("command from a script (process %1): %2 A, %3 ns, %4 kHz, %5")
             .arg(c->pid)
-            .arg(words::twoDecimals(s.currentA), words::twoDecimals(s.pulseNs))
-            .arg(s.freqKHz)
+            .arg(words::twoDecimals(s.currentA()), words::twoDecimals(s.pulseNs()))
+            .arg(s.freqKHz())
             .arg(words::trigger(s.externalTrigger)));
     return api::replyLine(request.id, {{QStringLiteral("sent"), json::commandJson(csv::isoTime(utcNow()), s)},
                                        {QStringLiteral("frame"), words::hex(capturedFrame)},
-                                       {QStringLiteral("notes"), QJsonArray::fromStringList(command.truncations)}});
+                                       {QStringLiteral("notes"), QJsonArray::fromStringList(set.notes)}});
 }
 
 void PanelServer::send(Client *c, const QByteArray &line)

@@ -51,17 +51,10 @@ public:
     // The operator pressed Stop: the display is paused (state "paused").
     void setPaused(bool paused) { paused_ = paused; }
 
-    // The command Send would carry now, and the panel's way of sending one:
-    // it shows the working point and runs its Send path; empty when sent,
-    // else why not.
-    using CurrentCommand = std::function<SetCommand()>;
-    // `given`: the values the script named, which the fields show anew.
-    using Apply = std::function<QString(const SetCommand &, const SetRequest &given)>;
-    void setCommandPath(CurrentCommand currentCommand, Apply applyCommand)
-    {
-        current = std::move(currentCommand);
-        apply = std::move(applyCommand);
-    }
+    // The panel's way of sending a script's working point: its fields show
+    // it and its Send path runs; empty when sent, else why not.
+    using Apply = std::function<QString(const WorkingPoint &)>;
+    void setCommandPath(Apply applyCommand) { apply = std::move(applyCommand); }
     // For a server made while the port is already open.
     void serveIfOpen();
 
@@ -100,7 +93,6 @@ private:
     int subscribers = 0;
     bool allowed_ = false;
     bool paused_ = false;
-    CurrentCommand current;
     Apply apply;
     // The last status and when it came, for "status".
     QDateTime lastAt;
@@ -108,7 +100,7 @@ private:
     // Set while a script's command runs the Send path.
     bool capturing = false;
     QByteArray capturedFrame;
-    Setpoints captured;
+    WorkingPoint captured;
 };
 
 } // namespace laser

@@ -1,6 +1,5 @@
 #include "setcommand.h"
 
-#include "commandframe.h"
 #include "setpoint.h"
 #include "words.h"
 
@@ -38,32 +37,25 @@ QString decimalSetpoint(const QString &option, const QString &text, const QStrin
 }
 } // namespace
 
-SetCommand defaultCommand(const Variant &variant)
+SetResult applySet(const SetRequest &request, const WorkingPoint &start, const Variant &variant, const QString &prefix)
 {
-    SetCommand c;
-    c.freqSteps = variant.initialSteps;
-    c.effective = setpointsFromSteps(c.externalTrigger, c.currentSteps, c.pulseSteps, c.freqSteps,
-                                     variant.kHzPerStep, setpoint::kTemperatureByte);
-    return c;
-}
-
-QString buildCommand(const SetRequest &request, const Variant &variant, SetCommand &command, const QString &prefix)
-{
-    SetCommand c = command;
-    c.truncations.clear();
+    SetResult r{QString(), start, QStringList()};
+    WorkingPoint &p = r.point;
+    p.kHzPerStep = variant.kHzPerStep;
+    auto refuse = [&start](const QString &why) { return SetResult{why, start, QStringList()}; };
     if (!request.current.isEmpty()) {
         const QString error = decimalSetpoint(prefix + QStringLiteral("current"), request.current, QStringLiteral("A"),
                                               setpoint::kCurrentStepsPerAmp, kCurrentMinSteps, kCurrentMaxSteps,
-                                              c.currentSteps, c.truncations);
+                                              p.currentSteps, r.notes);
         if (!error.isEmpty())
-            return error;
+            return refuse(error);
     }
     if (!request.pulse.isEmpty()) {
         const QString error = decimalSetpoint(prefix + QStringLiteral("pulse"), request.pulse, QStringLiteral("ns"),
                                               setpoint::kPulseStepsPerNs, kPulseMinSteps, kPulseMaxSteps,
-                                              c.pulseSteps, c.truncations);
+                                              p.pulseSteps, r.notes);
         if (!error.isEmpty())
-            return error;
+            return refuse(error);
     }
     if (!request.freq.isEmpty()) {
         // Whole kHz, as the panel's field takes them.
@@ -75,50 +67,29 @@ QString buildCommand(const SetRequest &request, const Variant &variant, SetComma
                                   .arg(variant.maxSteps * variant.kHzPerStep)
                                   .arg(QString::fromLatin1(variant.name));
         if (!ok)
-            return QStringLiteral("%1freq: '%2' is not a whole number of kHz").arg(prefix, request.freq);
+            return refuse(QStringLiteral("%1freq: '%2' is not a whole number of kHz").arg(prefix, request.freq));
         // Past the top step is out of range too, though the panel's field
         // would truncate 1005 kHz to the last step.
         if (kHz < variant.kHzPerStep || kHz > qlonglong(variant.maxSteps) * variant.kHzPerStep)
-            return range;
+            return refuse(range);
         const setpoint::Typed typed =
             setpoint::fromFrequencyText(request.freq, variant.kHzPerStep, kFreqMinSteps, variant.maxSteps);
         if (typed.clamped)
-            return range;
-        c.freqSteps = typed.position;
-        if (c.freqSteps * variant.kHzPerStep != kHz)
-            c.truncations << QStringLiteral("freq %1 kHz is sent as %2 kHz (steps of %3 kHz)")
-                                 .arg(kHz)
-                                 .arg(c.freqSteps * variant.kHzPerStep)
-                                 .arg(variant.kHzPerStep);
+            return refuse(range);
+        p.freqSteps = typed.position;
+        if (p.freqKHz() != kHz)
+            r.notes << QStringLiteral("freq %1 kHz is sent as %2 kHz (steps of %3 kHz)")
+                           .arg(kHz)
+                           .arg(p.freqKHz())
+                           .arg(variant.kHzPerStep);
     }
     if (!request.trigger.isEmpty()) {
         if (request.trigger == QLatin1String("external") || request.trigger == QLatin1String("internal"))
-            c.externalTrigger = request.trigger == QLatin1String("external");
+            p.externalTrigger = request.trigger == QLatin1String("external");
         else
-            return QStringLiteral("%1trigger: '%2' is neither internal nor external").arg(prefix, request.trigger);
+            return refuse(QStringLiteral("%1trigger: '%2' is neither internal nor external").arg(prefix, request.trigger));
     }
-    c.effective = setpointsFromSteps(c.externalTrigger, c.currentSteps, c.pulseSteps, c.freqSteps,
-                                     variant.kHzPerStep, setpoint::kTemperatureByte);
-    command = c;
-    return QString();
-}
-
-Command toCommand(const SetCommand &c)
-{
-    Command command;
-    command.externalTrigger = c.externalTrigger;
-    command.currentSteps = c.currentSteps;
-    command.temperatureByte = setpoint::kTemperatureByte;
-    command.pulseSteps = c.pulseSteps;
-    command.freqSteps = c.freqSteps;
-    return command;
-}
-
-QByteArray commandFrame(const SetCommand &c)
-{
-    const Command command = toCommand(c);
-    return encodeCommandFrame(command.externalTrigger, command.currentSteps, command.temperatureByte,
-                              command.pulseSteps, command.freqSteps);
+    return r;
 }
 
 } // namespace laser

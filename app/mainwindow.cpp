@@ -106,7 +106,7 @@ MainWindow::MainWindow(QWidget *parent)
       currentReadback(0.0),
       ifreqSetting(variant::kFreqInitialSteps),
       temperatureSetting(setpoint::kTemperatureByte),
-      pwSetting(20.0),
+      pwSetting(laser::kPulseInitialSteps),
       currentSetting(0.0),
       triggerMode(false),
       calibSlope(4, 0.0),
@@ -134,12 +134,12 @@ MainWindow::MainWindow(QWidget *parent)
 void MainWindow::wireSession()
 {
     qRegisterMetaType<laser::Reading>();
-    qRegisterMetaType<laser::Setpoints>();
+    qRegisterMetaType<laser::WorkingPoint>();
     qRegisterMetaType<laser::LinkEvent>();
     clock.start();
     session = new laser::PortSession(this);
     session->setClock([this] { return clock.elapsed() + clockOffsetMs; });
-    session->setKHzPerStep(variant::kFreqStepKHz);
+    session->setVariant(laser::buildVariant());
     // Reception goes through serialThread and back through receiveData.
     session->setOutsideReader(true);
     connect(session, &laser::PortSession::linkEvent, this,

@@ -16,8 +16,7 @@ class QLineEdit;
 namespace laser {
 class PanelServer;
 class PortSession;
-struct SetCommand;
-struct SetRequest;
+struct WorkingPoint;
 }
 class QScrollBar;
 class QSerialPort;
@@ -109,6 +108,7 @@ private:
     void reportAlarm(laser::LinkEvent event, const QString &condition);
     // At Open: the port's last working point back into the setpoints, unsent.
     void restoreWorkingPoint();
+    void showWorkingPoint(const laser::WorkingPoint &point);
     // The operator may pick another port next; offer what is plugged in now.
     void refreshPortList();
 
@@ -116,8 +116,7 @@ private:
     void serveScripts();
     // At the first Open: the server's library loads, and it serves.
     void startScriptServer();
-    laser::SetCommand currentCommand() const;
-    QString applyScriptCommand(const laser::SetCommand &command, const laser::SetRequest &given);
+    QString applyScriptCommand(const laser::WorkingPoint &point);
 
     MainWindowForm *ui;
     QSerialPort *serialPort;

@@ -7,8 +7,6 @@
 #include "monitor.h"
 #include "panelserver.h"
 #include "portsession.h"
-#include "setcommand.h"
-#include "setpoint.h"
 
 #include <QAction>
 #include <QMenu>
@@ -45,42 +43,16 @@ void MainWindow::startScriptServer()
 {
     panelServer = new laser::PanelServer(
         session, {QStringLiteral("laserpanel"), QStringLiteral(LASERPANEL_VERSION), &laser::buildVariant()}, this);
-    panelServer->setCommandPath([this] { return currentCommand(); },
-                                [this](const laser::SetCommand &command, const laser::SetRequest &given) {
-                                    return applyScriptCommand(command, given);
-                                });
+    panelServer->setCommandPath([this](const laser::WorkingPoint &point) { return applyScriptCommand(point); });
     panelServer->setCommandsAllowed(allowScripts->isChecked());
     connect(panelServer, &laser::PanelServer::note, monitor, &Monitor::onNote);
     panelServer->serveIfOpen();
 }
 
-laser::SetCommand MainWindow::currentCommand() const
+QString MainWindow::applyScriptCommand(const laser::WorkingPoint &point)
 {
-    laser::SetCommand c;
-    c.currentSteps = setpoint::commandSteps(currentSetting);
-    c.pulseSteps = setpoint::commandSteps(pwSetting);
-    c.freqSteps = ifreqSetting;
-    c.externalTrigger = triggerMode;
-    return c;
-}
-
-QString MainWindow::applyScriptCommand(const laser::SetCommand &command, const laser::SetRequest &given)
-{
-    // As if the operator had moved the scroll bars: the fields named show
-    // the canonical text of what is sent, even where the value is unchanged.
-    if (!given.current.isEmpty()) {
-        ui->scroll_current->setValue(command.currentSteps);
-        on_scroll_current_valueChanged(command.currentSteps);
-    }
-    if (!given.pulse.isEmpty()) {
-        ui->scroll_pw->setValue(command.pulseSteps);
-        on_scroll_pw_valueChanged(command.pulseSteps);
-    }
-    if (!given.freq.isEmpty()) {
-        ui->scroll_ifreq->setValue(command.freqSteps);
-        on_scroll_ifreq_valueChanged(command.freqSteps);
-    }
-    ui->comboBox_button_touchOff->setCurrentIndex(command.externalTrigger ? 1 : 0);
+    // The fields show what is sent: a value typed but not sent is replaced.
+    showWorkingPoint(point);
 
     // The Send button itself, so that whatever listens to it hears a script too.
     bool sent = false;

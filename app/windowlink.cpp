@@ -17,13 +17,8 @@ using laser::words::seconds;
 int MainWindow::writeCommandFrame(int current, int temperature, int /*unused1*/, int /*unused2*/,
                                   int pulseWidth, int frequency)
 {
-    laser::Command command;
-    command.externalTrigger = triggerMode;
-    command.currentSteps = current;
-    command.temperatureByte = temperature;
-    command.pulseSteps = pulseWidth;
-    command.freqSteps = frequency;
-    return session->send(command) == laser::PortSession::Sent::Ok ? laser::kFrameSize : -1;
+    const laser::WorkingPoint point{triggerMode, current, temperature, pulseWidth, frequency, variant::kFreqStepKHz};
+    return session->send(point) == laser::PortSession::Sent::Ok ? laser::kFrameSize : -1;
 }
 
 void MainWindow::receiveData(QByteArray qa)

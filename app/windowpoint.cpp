@@ -5,17 +5,16 @@
 #include "mainwindowform.h"
 #include "monitor.h"
 #include "portsession.h"
-#include "setpoint.h"
-#include "variant.h"
 
 #include <QDebug>
 
 void MainWindow::restoreWorkingPoint()
 {
     laser::WorkingPoint p;
+    QDateTime sent;
     QString error;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    switch (session->remembered(p, &error)) {
+    switch (session->remembered(p, &sent, &error)) {
     case laser::WorkingPointStore::Loaded::None:
         return;   // nothing sent on this port yet: the setpoints stay as they are
     case laser::WorkingPointStore::Loaded::Unusable:
@@ -26,16 +25,25 @@ void MainWindow::restoreWorkingPoint()
     case laser::WorkingPointStore::Loaded::Found:
         break;
     }
-    // The scroll bars move, so fields and members follow as for any move;
-    // nothing is sent until the operator does.
-    ui->scroll_current->setValue(qRound(p.currentA * setpoint::kCurrentStepsPerAmp));
-    ui->scroll_pw->setValue(qRound(p.pulseNs * setpoint::kPulseStepsPerNs));
-    ui->scroll_ifreq->setValue(p.freqKHz / variant::kFreqStepKHz);
-    ui->comboBox_button_touchOff->setCurrentIndex(p.externalTrigger ? 1 : 0);
-    const QString when = p.sent.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // Nothing is sent until the operator does.
+    showWorkingPoint(p);
+    const QString when = sent.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in,
                                                       ui->comboBox_button_touchOff})
         w->setToolTip(tr("上次发送：%1").arg(when));
     monitor->onLinkEvent(now, laser::LinkEvent::WorkingPoint,
-                         QStringLiteral("restored, last sent %1").arg(laser::csv::isoTime(p.sent)));
+                         QStringLiteral("restored, last sent %1").arg(laser::csv::isoTime(sent)));
+}
+
+void MainWindow::showWorkingPoint(const laser::WorkingPoint &p)
+{
+    // As if the operator had moved the scroll bars, and each field then shows
+    // the canonical text of its value, even where the value is unchanged.
+    ui->scroll_current->setValue(p.currentSteps);
+    on_scroll_current_valueChanged(p.currentSteps);
+    ui->scroll_pw->setValue(p.pulseSteps);
+    on_scroll_pw_valueChanged(p.pulseSteps);
+    ui->scroll_ifreq->setValue(p.freqSteps);
+    on_scroll_ifreq_valueChanged(p.freqSteps);
+    ui->comboBox_button_touchOff->setCurrentIndex(p.externalTrigger ? 1 : 0);
 }

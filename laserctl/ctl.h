@@ -8,7 +8,7 @@
 #include "portsession.h"
 #include "setcommand.h"
 #include "reading.h"
-#include "workingpoint.h"
+#include "workingpointstore.h"
 #include "words.h"
 
 #include <QDateTime>
@@ -36,7 +36,7 @@ QString statusText(const QString &time, const laser::Reading &r);
 QString statusBlock(const QString &port, const QString &time, const laser::Reading &r);
 // `kind`: laser::csv::eventKind() of the event, or a kind the panel named.
 QString eventText(const QString &time, const QString &kind, const QString &detail);
-QString commandText(const QString &time, const laser::Setpoints &s);
+QString commandText(const QString &time, const laser::WorkingPoint &p);
 
 // What one port showed while detect listened.
 struct Tally {
@@ -59,8 +59,8 @@ struct Verdict {
     double expectedA = 0.0;   // what the readback shows for this setpoint
     double offA = 0.0;
 };
-Verdict judge(const laser::Setpoints &set, const laser::Reading &reading, double toleranceA);
-QStringList verdictLines(const laser::Setpoints &set, const laser::Reading &reading,
+Verdict judge(const laser::WorkingPoint &set, const laser::Reading &reading, double toleranceA);
+QStringList verdictLines(const laser::WorkingPoint &set, const laser::Reading &reading,
                          const Verdict &verdict, double toleranceA);
 
 } // namespace ctl

@@ -20,7 +20,7 @@ class TextLines : public LineFormat
     {
         return ctl::statusText(isoTime(when), r);
     }
-    QString command(const QDateTime &when, const laser::Setpoints &s) const override
+    QString command(const QDateTime &when, const laser::WorkingPoint &s) const override
     {
         return ctl::commandText(isoTime(when), s);
     }
@@ -36,7 +36,7 @@ class JsonLines : public LineFormat
     {
         return laser::json::jsonLine(laser::json::statusJson(isoTime(when), r));
     }
-    QString command(const QDateTime &when, const laser::Setpoints &s) const override
+    QString command(const QDateTime &when, const laser::WorkingPoint &s) const override
     {
         return laser::json::jsonLine(laser::json::commandJson(isoTime(when), s));
     }
@@ -58,7 +58,7 @@ class CsvLines : public LineFormat
     {
         return laser::csv::statusRow(when, r);
     }
-    QString command(const QDateTime &when, const laser::Setpoints &s) const override
+    QString command(const QDateTime &when, const laser::WorkingPoint &s) const override
     {
         return laser::csv::commandRow(when, s);
     }

@@ -16,7 +16,7 @@ public:
     // The lines before the first report.
     virtual QStringList header(const QString &variant, const QString &port) const;
     virtual QString status(const QDateTime &when, const laser::Reading &r) const = 0;
-    virtual QString command(const QDateTime &when, const laser::Setpoints &s) const = 0;
+    virtual QString command(const QDateTime &when, const laser::WorkingPoint &s) const = 0;
     // `kind`: laser::csv::eventKind() of the event, or a kind the panel named.
     virtual QString event(const QDateTime &when, const QString &kind, const QString &detail) const = 0;
 };

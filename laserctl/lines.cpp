@@ -49,12 +49,12 @@ QString eventText(const QString &time, const QString &kind, const QString &detai
     return QStringLiteral("%1  %2: %3").arg(time, kind, detail);
 }
 
-QString commandText(const QString &time, const laser::Setpoints &s)
+QString commandText(const QString &time, const laser::WorkingPoint &p)
 {
     return QStringLiteral("%1  command: current %2 A  pulse %3 ns  frequency %4 kHz  trigger %5")
-        .arg(time, twoDecimals(s.currentA), twoDecimals(s.pulseNs))
-        .arg(s.freqKHz)
-        .arg(trigger(s.externalTrigger));
+        .arg(time, twoDecimals(p.currentA()), twoDecimals(p.pulseNs()))
+        .arg(p.freqKHz())
+        .arg(trigger(p.externalTrigger));
 }
 
 } // namespace ctl

@@ -23,7 +23,7 @@ public:
         Sink sink;
         sink.status = [this](const QDateTime &when, const laser::Reading &r) { write(format->status(when, r)); };
         // Only through the panel: its operator's commands and scripts'.
-        sink.command = [this](const QDateTime &when, const laser::Setpoints &s) { write(format->command(when, s)); };
+        sink.command = [this](const QDateTime &when, const laser::WorkingPoint &s) { write(format->command(when, s)); };
         sink.event = [this](const QDateTime &when, const QString &kind, const QString &detail) {
             write(format->event(when, kind, printableName(detail)));
         };

@@ -73,11 +73,12 @@ void PanelClient::dispatch(const QJsonObject &o)
     const QString kind = o.value(QStringLiteral("kind")).toString();
     const QDateTime when = QDateTime::fromString(o.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
     laser::Reading reading;
-    laser::Setpoints setpoints;
+    laser::WorkingPoint point;
+    const laser::Variant *variant = laser::variantNamed(helloReply.value(QStringLiteral("variant")).toString());
     if (laser::json::readingFrom(o, reading))
         emit status(when, reading);
-    else if (laser::json::setpointsFrom(o, setpoints))
-        emit command(when, setpoints);
+    else if (laser::json::pointFrom(o, variant ? variant->kHzPerStep : 0, point))
+        emit command(when, point);
     else if (!kind.isEmpty())
         emit event(when, kind, o.value(QStringLiteral("detail")).toString());
 }

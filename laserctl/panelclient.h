@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reading.h"
+#include "workingpoint.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -32,7 +33,7 @@ public:
 signals:
     void status(const QDateTime &when, const laser::Reading &reading);
     void event(const QDateTime &when, const QString &kind, const QString &detail);
-    void command(const QDateTime &when, const laser::Setpoints &setpoints);
+    void command(const QDateTime &when, const laser::WorkingPoint &point);
     // The panel closed the connection: its port closed, or it ended.
     void ended();
 

@@ -1,7 +1,8 @@
 #include "cli.h"
 
+#include "commandframe.h"
 #include "source.h"
-#include "workingpoint.h"
+#include "workingpointstore.h"
 
 #include <QJsonObject>
 
@@ -9,20 +10,20 @@ namespace cli {
 
 namespace {
 
-// Fills what the request leaves out from a remembered working point; returns
-// the names of the values taken (current, pulse, frequency, trigger).
-QStringList fillFromRecord(laser::SetRequest &r, const laser::WorkingPoint &p)
+// Fills what the request leaves out from `p`; returns the names of the
+// values taken (current, pulse, frequency, trigger).
+QStringList fill(laser::SetRequest &r, const laser::WorkingPoint &p)
 {
     QStringList kept;
-    auto keep = [&kept](QString &value, const QString &remembered, const char *name) {
+    auto keep = [&kept](QString &value, const QString &taken, const char *name) {
         if (!value.isEmpty())
             return;
-        value = remembered;
+        value = taken;
         kept << QLatin1String(name);
     };
-    keep(r.current, laser::words::twoDecimals(p.currentA), "current");
-    keep(r.pulse, laser::words::twoDecimals(p.pulseNs), "pulse");
-    keep(r.freq, QString::number(p.freqKHz), "frequency");
+    keep(r.current, laser::words::twoDecimals(p.currentA()), "current");
+    keep(r.pulse, laser::words::twoDecimals(p.pulseNs()), "pulse");
+    keep(r.freq, QString::number(p.freqKHz()), "frequency");
     keep(r.trigger, laser::words::trigger(p.externalTrigger), "trigger");
     return kept;
 }
@@ -38,23 +39,43 @@ QJsonObject setRequest(const laser::SetRequest &set)
             request.insert(QLatin1String(key), value);
     return request;
 }
-} // namespace
 
-int set(QCoreApplication &app, const Options &o)
+void notes(Out &out, const QStringList &notes)
 {
-    // What is not given keeps what the laser was last told on this port, so
-    // that setting one value does not quietly reset the others.
+    for (const QString &note : notes)
+        out.line(QStringLiteral("note: ") + note);
+}
+
+QString values(const laser::WorkingPoint &p, const QString &variant)
+{
+    return QStringLiteral("current %1 A  pulse %2 ns  frequency %3 kHz  trigger %4  (%5)")
+        .arg(laser::words::twoDecimals(p.currentA()), laser::words::twoDecimals(p.pulseNs()))
+        .arg(p.freqKHz())
+        .arg(laser::words::trigger(p.externalTrigger), variant);
+}
+
+int finish(const Out &out, int code)
+{
+    if (out.failure.isEmpty())
+        return code;
+    complain(QStringLiteral("stdout: writing failed (%1)").arg(out.failure));
+    return ctl::Failed;
+}
+
+// What laserctl sends on a port it opens itself: the values not given keep
+// the working point last sent on it, by the panel or laserctl, so that
+// setting one value does not quietly reset the others.
+laser::SetResult resolve(const Options &o, Out &out)
+{
     laser::SetRequest request = o.set;
-    QStringList kept;
-    laser::WorkingPoint remembered;
-    if (o.defaults) {
-        const laser::Setpoints d = laser::defaultCommand(*o.variant).effective;
-        fillFromRecord(request, {d.currentA, d.pulseNs, d.freqKHz, d.externalTrigger, QDateTime()});
-    } else if (!o.port.isEmpty()) {
+    laser::WorkingPoint start = laser::initialPoint(*o.variant);
+    if (!o.defaults && !o.port.isEmpty()) {
+        QDateTime sent;
         QString why;
-        switch (laser::WorkingPointStore().load(laser::workingPointKey(o.port), remembered, &why)) {
+        switch (laser::WorkingPointStore().load(laser::workingPointKey(o.port), *o.variant, start, &sent, &why)) {
         case laser::WorkingPointStore::Loaded::Found:
-            kept = fillFromRecord(request, remembered);
+            out.line(QStringLiteral("kept from the working point last sent %1: %2")
+                         .arg(laser::csv::isoTime(sent), fill(request, start).join(QStringLiteral(", "))));
             break;
         case laser::WorkingPointStore::Loaded::Unusable:
             complain(QStringLiteral("note: %1; the panel's defaults are used").arg(why));
@@ -63,134 +84,145 @@ int set(QCoreApplication &app, const Options &o)
             break;
         }
     }
-    laser::SetCommand command = laser::defaultCommand(*o.variant);
-    QString error = laser::buildCommand(request, *o.variant, command);
-    if (!error.isEmpty()) {
-        complain(error);
+    return laser::applySet(request, start, *o.variant);
+}
+
+// Sent means on the line: a frame still queued when we give up was not.
+int sendDirect(Source &source, const Options &o, Out &out, laser::WorkingPoint &sent)
+{
+    const laser::SetResult set = resolve(o, out);
+    notes(out, set.notes);
+    PortSession &link = source.port();
+    const QString port = printableName(o.port);
+    if (link.send(set.point) != PortSession::Sent::Ok || !link.drain(kWriteTimeoutMs)) {
+        const QString reason = link.waitingCommands() > 0
+            ? QStringLiteral("the command was not delivered: the port took nothing for %1 s").arg(seconds(kWriteTimeoutMs))
+            : QStringLiteral("writing failed (%1)").arg(link.port()->errorString());
+        source.close();
+        complain(QStringLiteral("%1: %2; 1 command not sent").arg(port, reason));
+        return ctl::Failed;
+    }
+    out.line(QStringLiteral("sent to %1: %2").arg(port, laser::words::hex(laser::encodeCommandFrame(set.point))));
+    sent = set.point;
+    return -1;
+}
+
+// The panel holds the port and keeps its own last command for the values not
+// given; its variant's ranges and steps count.
+int sendThroughPanel(Source &source, const Options &o, Out &out, laser::WorkingPoint &sent)
+{
+    const QString port = printableName(o.port);
+    const laser::Variant *variant = laser::variantNamed(source.variantName());
+    if (!variant || (o.variantGiven && variant != o.variant)) {
+        complain(QStringLiteral("%1: the panel runs %2, not %3").arg(port, source.variantName(), QLatin1String(o.variant->name)));
+        return ctl::Usage;
+    }
+    laser::SetRequest request = o.set;
+    if (o.defaults)
+        fill(request, laser::initialPoint(*variant));
+    QJsonObject reply;
+    if (!source.panel()->call(setRequest(request), reply, kWriteTimeoutMs)) {
+        complain(QStringLiteral("%1: the panel did not answer; the command may not have been sent").arg(port));
+        return ctl::Failed;
+    }
+    if (!reply.value(QStringLiteral("ok")).toBool()) {
+        const QString code = reply.value(QStringLiteral("code")).toString();
+        complain(QStringLiteral("%1: %2").arg(port, reply.value(QStringLiteral("message")).toString()));
+        return code == laser::api::code::refused ? int(ctl::PanelRefuses)
+             : code == laser::api::code::badValue ? int(ctl::Usage)
+                                                   : int(ctl::Failed);
+    }
+    notes(out, reply.value(QStringLiteral("notes")).toVariant().toStringList());
+    laser::json::pointFrom(reply.value(QStringLiteral("sent")).toObject(), variant->kHzPerStep, sent);
+    out.line(QStringLiteral("sent to %1 through the panel: %2").arg(port, reply.value(QStringLiteral("frame")).toString()));
+    if (o.verify)
+        source.panel()->subscribe();
+    return -1;
+}
+
+// The laser needs time to ramp its pump: the first frame that agrees ends
+// the wait, else the last one is judged when the time is up.
+struct Watch {
+    Watch(QCoreApplication &app, double toleranceA) : app(app), toleranceA(toleranceA) {}
+    QCoreApplication &app;
+    double toleranceA;
+    laser::WorkingPoint expected;
+    bool judging = false, any = false, agreed = false;
+    QString lost;
+    laser::Reading last;
+
+    Sink sink()
+    {
+        Sink s;
+        s.status = [this](const QDateTime &, const laser::Reading &r) {
+            if (!judging || agreed)
+                return;
+            any = true;
+            last = r;
+            const ctl::Verdict v = ctl::judge(expected, r, toleranceA);
+            agreed = v.triggerMatches && v.currentClose;
+            if (agreed)
+                app.quit();
+        };
+        s.ended = [this](const QString &detail) {
+            lost = detail;
+            if (judging)
+                app.quit();
+        };
+        return s;
+    }
+};
+
+int verify(Watch &w, Source &source, const Options &o, Out &out)
+{
+    const QString port = printableName(o.port);
+    w.judging = true;
+    QTimer::singleShot(int(o.timeoutMs), &w.app, &QCoreApplication::quit);
+    if (w.lost.isEmpty())
+        w.app.exec();
+    source.close();
+    if (!w.lost.isEmpty()) {
+        complain(QStringLiteral("%1: link lost while verifying (%2)").arg(port, w.lost));
+        return ctl::LinkLost;
+    }
+    if (!w.any) {
+        complain(QStringLiteral("%1: no status frame within %2 s to verify against").arg(port, seconds(o.timeoutMs)));
+        return ctl::NoLaser;
+    }
+    for (const QString &line : ctl::verdictLines(w.expected, w.last, ctl::judge(w.expected, w.last, o.toleranceA), o.toleranceA))
+        out.line(line);
+    return finish(out, w.agreed ? int(ctl::Ok) : int(ctl::VerifyMismatch));
+}
+} // namespace
+
+int set(QCoreApplication &app, const Options &o)
+{
+    // A value out of range is refused before any port opens.
+    const QString invalid = laser::applySet(o.set, laser::initialPoint(*o.variant), *o.variant).error;
+    if (!invalid.isEmpty()) {
+        complain(invalid);
         return ctl::Usage;
     }
     Out out;
     out.open(QString());
-    if (!kept.isEmpty())
-        out.line(QStringLiteral("kept from the working point last sent %1: %2")
-                     .arg(laser::csv::isoTime(remembered.sent), kept.join(QStringLiteral(", "))));
-    auto values = [](const laser::Setpoints &s, const QString &variant) {
-        return QStringLiteral("current %1 A  pulse %2 ns  frequency %3 kHz  trigger %4  (%5)")
-            .arg(laser::words::twoDecimals(s.currentA), laser::words::twoDecimals(s.pulseNs))
-            .arg(s.freqKHz)
-            .arg(laser::words::trigger(s.externalTrigger), variant);
-    };
-    auto finish = [&](int code) {
-        if (out.failure.isEmpty())
-            return code;
-        complain(QStringLiteral("stdout: writing failed (%1)").arg(out.failure));
-        return int(ctl::Failed);
-    };
     if (o.dryRun) {
-        for (const QString &note : command.truncations)
-            out.line(QStringLiteral("note: ") + note);
-        out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(laser::commandFrame(command)));
-        out.line(values(command.effective, QLatin1String(o.variant->name)));
-        return finish(ctl::Ok);
+        const laser::SetResult set = resolve(o, out);
+        notes(out, set.notes);
+        out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(laser::encodeCommandFrame(set.point)));
+        out.line(values(set.point, QLatin1String(o.variant->name)));
+        return finish(out, ctl::Ok);
     }
-
-    // The laser needs time to ramp its pump; take the first frame that
-    // agrees, or judge the last one when the time is up.
-    bool judging = false, any = false, agreed = false;
-    QString lost;
-    laser::Reading last;
-    laser::Setpoints s = command.effective;
-    Sink sink;
-    sink.status = [&](const QDateTime &, const laser::Reading &r) {
-        if (!judging || agreed)
-            return;
-        any = true;
-        last = r;
-        const ctl::Verdict v = ctl::judge(s, r, o.toleranceA);
-        if (v.triggerMatches && v.currentClose) {
-            agreed = true;
-            app.quit();
-        }
-    };
-    sink.ended = [&](const QString &detail) {
-        lost = detail;
-        if (judging)
-            app.quit();
-    };
-    Source source(o, sink);
+    Watch watch(app, o.toleranceA);
+    Source source(o, watch.sink());
     const int failed = source.open(QIODevice::ReadWrite);
     if (failed >= 0)
         return failed;
-    const QString port = printableName(o.port);
-    QString variant = QLatin1String(o.variant->name);
-    if (PanelClient *panel = source.panel()) {
-        // The panel's ranges and steps count, and its setpoints fill in what is not given.
-        variant = source.variantName();
-        const laser::Variant *panelVariant = laser::variantNamed(variant);
-        if (!panelVariant || (o.variantGiven && panelVariant != o.variant)) {
-            complain(QStringLiteral("%1: the panel runs %2, not %3").arg(port, variant, QLatin1String(o.variant->name)));
-            return ctl::Usage;
-        }
-        command = laser::defaultCommand(*panelVariant);
-        error = laser::buildCommand(request, *panelVariant, command);
-        if (!error.isEmpty()) {
-            complain(error);
-            return ctl::Usage;
-        }
-        QJsonObject reply;
-        if (!panel->call(setRequest(request), reply, kWriteTimeoutMs)) {
-            complain(QStringLiteral("%1: the panel did not answer; the command may not have been sent").arg(port));
-            return ctl::Failed;
-        }
-        if (!reply.value(QStringLiteral("ok")).toBool()) {
-            const QString code = reply.value(QStringLiteral("code")).toString();
-            complain(QStringLiteral("%1: %2").arg(port, reply.value(QStringLiteral("message")).toString()));
-            return code == laser::api::code::refused ? int(ctl::PanelRefuses)
-                 : code == laser::api::code::badValue ? int(ctl::Usage)
-                                                       : int(ctl::Failed);
-        }
-        for (const QString &note : command.truncations)
-            out.line(QStringLiteral("note: ") + note);
-        laser::json::setpointsFrom(reply.value(QStringLiteral("sent")).toObject(), s);
-        out.line(QStringLiteral("sent to %1 through the panel: %2").arg(port, reply.value(QStringLiteral("frame")).toString()));
-        if (o.verify)
-            panel->subscribe();
-    } else {
-        for (const QString &note : command.truncations)
-            out.line(QStringLiteral("note: ") + note);
-        PortSession &link = source.port();
-        // Sent means on the line: a frame still queued when we give up was not.
-        if (link.send(laser::toCommand(command)) != PortSession::Sent::Ok || !link.drain(kWriteTimeoutMs)) {
-            const int waiting = link.waitingCommands();
-            const QString reason = waiting > 0
-                ? QStringLiteral("the command was not delivered: the port took nothing for %1 s").arg(seconds(kWriteTimeoutMs))
-                : QStringLiteral("writing failed (%1)").arg(link.port()->errorString());
-            source.close();
-            complain(QStringLiteral("%1: %2; 1 command not sent").arg(port, reason));
-            return ctl::Failed;
-        }
-        out.line(QStringLiteral("sent to %1: %2").arg(port, laser::words::hex(laser::commandFrame(command))));
-    }
-    out.line(values(s, variant));
-    if (!o.verify)
-        return finish(ctl::Ok);
-
-    judging = true;
-    QTimer::singleShot(int(o.timeoutMs), &app, &QCoreApplication::quit);
-    if (lost.isEmpty())
-        app.exec();
-    source.close();
-    if (!lost.isEmpty()) {
-        complain(QStringLiteral("%1: link lost while verifying (%2)").arg(port, lost));
-        return ctl::LinkLost;
-    }
-    if (!any) {
-        complain(QStringLiteral("%1: no status frame within %2 s to verify against").arg(port, seconds(o.timeoutMs)));
-        return ctl::NoLaser;
-    }
-    for (const QString &line : ctl::verdictLines(s, last, ctl::judge(s, last, o.toleranceA), o.toleranceA))
-        out.line(line);
-    return finish(agreed ? int(ctl::Ok) : int(ctl::VerifyMismatch));
+    const int unsent = source.panel() ? sendThroughPanel(source, o, out, watch.expected)
+                                      : sendDirect(source, o, out, watch.expected);
+    if (unsent >= 0)
+        return unsent;
+    out.line(values(watch.expected, source.variantName()));
+    return o.verify ? verify(watch, source, o, out) : finish(out, ctl::Ok);
 }
 
 } // namespace cli

@@ -25,7 +25,7 @@ struct Sink {
     // kind: laser::csv::eventKind(), or a kind the panel named.
     std::function<void(const QDateTime &, const QString &, const QString &)> event =
         [](const QDateTime &, const QString &, const QString &) {};
-    std::function<void(const QDateTime &, const laser::Setpoints &)> command = [](const QDateTime &, const laser::Setpoints &) {};
+    std::function<void(const QDateTime &, const laser::WorkingPoint &)> command = [](const QDateTime &, const laser::WorkingPoint &) {};
     std::function<void(qint64)> noise = [](qint64) {};
     // The link ended: lost, or the panel closed its port or went away.
     std::function<void(const QString &)> ended = [](const QString &) {};
@@ -39,7 +39,7 @@ class Source
 public:
     Source(const Options &o, Sink sink) : o(o), sink(std::move(sink))
     {
-        link.setKHzPerStep(o.variant->kHzPerStep);
+        link.setVariant(*o.variant);
         retry.setInterval(PortSession::kReconnectIntervalMs);
         QObject::connect(&retry, &QTimer::timeout, [this] { reopen(); });
         QObject::connect(&link, &PortSession::statusDecoded,
@@ -123,7 +123,7 @@ private:
         viaPanel = panel;
         QObject::connect(panel, &PanelClient::status, [this](const QDateTime &when, const laser::Reading &r) { sink.status(when, r); });
         QObject::connect(panel, &PanelClient::command,
-                         [this](const QDateTime &when, const laser::Setpoints &s) { sink.command(when, s); });
+                         [this](const QDateTime &when, const laser::WorkingPoint &p) { sink.command(when, p); });
         QObject::connect(panel, &PanelClient::event, [this](const QDateTime &when, const QString &kind, const QString &detail) {
             sink.event(when, kind, detail);
             if (kind == laser::csv::eventKind(LinkEvent::Lost) || kind == laser::csv::eventKind(LinkEvent::Close))

@@ -9,17 +9,16 @@ char lowByte(int value)
 }
 } // namespace
 
-QByteArray encodeCommandFrame(bool externalTrigger, int current, int temperature,
-                              int pulseWidth, int frequency)
+QByteArray encodeCommandFrame(const WorkingPoint &p)
 {
     QByteArray frame(kFrameSize, '\0');
     frame[0] = static_cast<char>(0xA5);
     frame[1] = static_cast<char>(0x5A);
-    frame[2] = externalTrigger ? 1 : 0;
-    frame[3] = lowByte(current);
-    frame[4] = lowByte(temperature);
-    frame[7] = lowByte(pulseWidth);
-    frame[8] = lowByte(frequency);
+    frame[2] = p.externalTrigger ? 1 : 0;
+    frame[3] = lowByte(p.currentSteps);
+    frame[4] = lowByte(p.temperatureByte);
+    frame[7] = lowByte(p.pulseSteps);
+    frame[8] = lowByte(p.freqSteps);
     frame[11] = static_cast<char>(0xFA);
     frame[12] = static_cast<char>(0xFB);
     return frame;

@@ -133,6 +133,7 @@ bool PortSession::openPort(OpenFailure *failure)
     stale = false;
     faults.reset();
     pointKey.clear();
+    lastSent = QDateTime();
     armStaleCheck();
     f = OpenFailure();
     return true;
@@ -281,33 +282,39 @@ void PortSession::checkStale()
     emitEvent(LinkEvent::Stale, QStringLiteral("no status for %1 s").arg(words::seconds(rule.ageMs(t))));
 }
 
-PortSession::Sent PortSession::send(const Command &c)
+PortSession::Sent PortSession::send(const WorkingPoint &point)
 {
     if (!isOpen() || !(mode & QIODevice::WriteOnly))
         return Sent::NotOpen;
     if (serial.bytesToWrite() > kBacklogLimitBytes)
         return Sent::Backlog;
-    const QByteArray frame =
-        encodeCommandFrame(c.externalTrigger, c.currentSteps, c.temperatureByte, c.pulseSteps, c.freqSteps);
+    const QByteArray frame = encodeCommandFrame(point);
     if (serial.write(frame) != frame.size())
         return Sent::Failed;
-    const QDateTime when = utcNow();
-    const Setpoints s = setpointsFromSteps(c.externalTrigger, c.currentSteps, c.pulseSteps, c.freqSteps, kHzPerStep,
-                                           c.temperatureByte);
-    emit commandSent(when, frame, s);
+    lastPoint = point;
+    lastSent = utcNow();
+    emit commandSent(lastSent, frame, point);
     if (pointKey.isEmpty())
         pointKey = workingPointKey(name);
     QString error;
-    if (!WorkingPointStore().save(pointKey, {s.currentA, s.pulseNs, s.freqKHz, s.externalTrigger, when}, &error))
+    if (!WorkingPointStore().save(pointKey, point, lastSent, &error))
         qWarning("working point not remembered: %s", qPrintable(error));
     return Sent::Ok;
 }
 
-WorkingPointStore::Loaded PortSession::remembered(WorkingPoint &out, QString *error)
+WorkingPointStore::Loaded PortSession::remembered(WorkingPoint &out, QDateTime *sent, QString *error)
 {
+    if (lastSent.isValid()) {
+        out = lastPoint;
+        if (sent)
+            *sent = lastSent;
+        return WorkingPointStore::Loaded::Found;
+    }
+    if (!variant)
+        return WorkingPointStore::Loaded::None;
     if (pointKey.isEmpty())
         pointKey = workingPointKey(name);
-    return WorkingPointStore().load(pointKey, out, error);
+    return WorkingPointStore().load(pointKey, *variant, out, sent, error);
 }
 
 void PortSession::onError(QSerialPort::SerialPortError error)

@@ -4,7 +4,7 @@
 #include "reading.h"
 #include "stalerule.h"
 #include "statusframe.h"
-#include "workingpoint.h"
+#include "workingpointstore.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -29,15 +29,6 @@ struct OpenFailure {
 OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason, bool exists,
                               bool mayRead, bool mayWrite, bool nameTooLong = false);
 
-// What one command frame carries, in whole steps.
-struct Command {
-    bool externalTrigger = false;
-    int currentSteps = 0;
-    int temperatureByte = 0;
-    int pulseSteps = 0;
-    int freqSteps = 0;
-};
-
 // One serial port to the laser, as the panel and laserctl both use it: the
 // open at 115200 8N1 with the refusal made on the opened handle, reception
 // (reassembly, then one decode into a Reading), the stale rule and the link
@@ -60,8 +51,8 @@ public:
 
     // A monotonic clock in ms; the tests move their own.
     void setClock(std::function<qint64()> clock) { now = std::move(clock); }
-    // The step of the frequency byte, for the setpoints a command reports.
-    void setKHzPerStep(int kHz) { kHzPerStep = kHz; }
+    // The firmware variant, whose steps the store's record is read in.
+    void setVariant(const Variant &v) { variant = &v; }
     // By default the session reads its port itself. With an outside reader
     // (the panel's serialThread) it only reassembles when readAvailable() is
     // called, hands out payloadReady()/skippedReady(), and decodes what comes
@@ -88,9 +79,11 @@ public:
 
     enum class Sent { Ok, NotOpen, Backlog, Failed };
     // A command written is also remembered as the port's working point.
-    Sent send(const Command &command);
-    // The working point last sent on this port, by this or another program.
-    WorkingPointStore::Loaded remembered(WorkingPoint &out, QString *error);
+    Sent send(const WorkingPoint &point);
+    // The working point last sent on this port: this session's last send
+    // since the open, else the store's record, by this or another program.
+    // `sent` gets its time.
+    WorkingPointStore::Loaded remembered(WorkingPoint &out, QDateTime *sent, QString *error);
     // Commands written to the port object but not yet to the line.
     int waitingCommands() const;
 
@@ -113,7 +106,7 @@ signals:
     void frameReceived(const QDateTime &when, const QByteArray &payload);
     void statusDecoded(const QDateTime &when, const laser::Reading &reading);
     void bytesSkipped(const QDateTime &when, const QByteArray &bytes);
-    void commandSent(const QDateTime &when, const QByteArray &frame, const laser::Setpoints &setpoints);
+    void commandSent(const QDateTime &when, const QByteArray &frame, const laser::WorkingPoint &point);
     // detail: the port for Open, the age for Stale and Recovered, the reason
     // for Lost, the count for Dropped.
     void linkEvent(const QDateTime &when, laser::LinkEvent event, const QString &detail);
@@ -133,12 +126,14 @@ private:
     StatusFrameReassembler frames;
     QElapsedTimer clock;
     std::function<qint64()> now;
-    int kHzPerStep = 0;
+    const Variant *variant = nullptr;
     bool outsideReader = false;
     StaleRule rule;
     Reading last;
     Alarms faults;
     QString pointKey;   // found once per open: it may list the system's ports
+    WorkingPoint lastPoint;
+    QDateTime lastSent;   // none before this open's first send
     bool stale = false;
     QTimer staleCheck;
     // While frames come close together, reads are gathered for a while: the

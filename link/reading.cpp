@@ -1,6 +1,5 @@
 #include "reading.h"
 
-#include "setpoint.h"
 #include "statusdecode.h"
 #include "statusframe.h"
 
@@ -27,18 +26,6 @@ bool readingFromPayload(const QByteArray &payload, Reading &out)
     out.pumpSupplyNormal = (b[Flags] & PumpSupplyNormal) != 0;
     out.tecLocked = (b[Flags] & TecLocked) != 0;
     return true;
-}
-
-Setpoints setpointsFromSteps(bool externalTrigger, int currentSteps, int pulseSteps,
-                             int freqSteps, int kHzPerStep, int temperatureByte)
-{
-    Setpoints s;
-    s.externalTrigger = externalTrigger;
-    s.currentA = currentSteps / setpoint::kCurrentStepsPerAmp;
-    s.pulseNs = pulseSteps / setpoint::kPulseStepsPerNs;
-    s.freqKHz = freqSteps * kHzPerStep;
-    s.temperatureByte = temperatureByte;
-    return s;
 }
 
 } // namespace laser

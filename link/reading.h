@@ -18,19 +18,6 @@ struct Reading {
 // untouched, for a payload too short to hold a status.
 bool readingFromPayload(const QByteArray &payload, Reading &out);
 
-// What one command frame asks of the laser, in operator units.
-struct Setpoints {
-    bool externalTrigger = false;
-    double currentA = 0.0;
-    double pulseNs = 0.0;
-    int freqKHz = 0;
-    int temperatureByte = 0;
-};
-
-// The setpoints a command of these whole steps carries.
-Setpoints setpointsFromSteps(bool externalTrigger, int currentSteps, int pulseSteps,
-                             int freqSteps, int kHzPerStep, int temperatureByte);
-
 // What happens to a connection, as the monitor and the record see it.
 enum class LinkEvent {
     Open,
@@ -49,5 +36,4 @@ enum class LinkEvent {
 } // namespace laser
 
 Q_DECLARE_METATYPE(laser::Reading)
-Q_DECLARE_METATYPE(laser::Setpoints)
 Q_DECLARE_METATYPE(laser::LinkEvent)

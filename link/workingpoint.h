@@ -1,41 +1,38 @@
 #pragma once
 
-#include <QDateTime>
-#include <QString>
+#include "firmware.h"
+#include "setpoint.h"
+
+#include <QMetaType>
 
 namespace laser {
 
-// What the laser was last told on a port, kept across restarts so that a new
-// panel or a `laserctl set` of one value does not quietly reset the others.
+// What one command frame asks of the laser, in the whole steps it carries,
+// with the frequency step of the variant that reads them. The window, the
+// session, the store, the record, the script server and laserctl all hold a
+// working point so; its operator units come from here alone.
 struct WorkingPoint {
-    double currentA = 0.0;
-    double pulseNs = 0.0;
-    int freqKHz = 0;
     bool externalTrigger = false;
-    QDateTime sent;   // UTC
+    int currentSteps = kCurrentMinSteps;
+    int temperatureByte = setpoint::kTemperatureByte;
+    int pulseSteps = kPulseInitialSteps;
+    int freqSteps = kFreqMinSteps;
+    int kHzPerStep = 0;
+
+    double currentA() const { return currentSteps / setpoint::kCurrentStepsPerAmp; }
+    double pulseNs() const { return pulseSteps / setpoint::kPulseStepsPerNs; }
+    int freqKHz() const { return freqSteps * kHzPerStep; }
 };
 
-// The key a port's record goes under: the USB serial number where the system
-// reports one, so the record follows the laser when /dev/ttyUSB* numbers
-// change; otherwise the port name as given.
-QString workingPointKey(const QString &portName);
+// What the panel sends before anything was set: 0.00 A, 5.00 ns, the
+// variant's first frequency, internal trigger.
+WorkingPoint initialPoint(const Variant &variant);
 
-// One store for the panel and laserctl: an INI file in the user's
-// configuration folder (laserpanel/workingpoints.ini).
-class WorkingPointStore
-{
-public:
-    static QString defaultPath();
-    explicit WorkingPointStore(const QString &path = defaultPath()) : file(path) {}
-
-    enum class Loaded { Found, None, Unusable };
-    // Unusable, with the reason in `error`, for a store that cannot be read or
-    // a record whose values are not a working point.
-    Loaded load(const QString &key, WorkingPoint &out, QString *error) const;
-    bool save(const QString &key, const WorkingPoint &point, QString *error) const;
-
-private:
-    QString file;
-};
+// A point written in operator units (the store, a JSON command): current and
+// pulse width to the nearest step, the frequency to the step below, as the
+// panel's field takes it. A value no frame byte holds becomes -1.
+WorkingPoint pointFromUnits(bool externalTrigger, double currentA, double pulseNs, double freqKHz, int kHzPerStep);
 
 } // namespace laser
+
+Q_DECLARE_METATYPE(laser::WorkingPoint)

@@ -23,7 +23,7 @@ Monitor::Monitor(QWidget *window, QWidget *statusGroup, const QString &variant)
       menu(new QMenu(window))
 {
     qRegisterMetaType<Reading>();
-    qRegisterMetaType<Setpoints>();
+    qRegisterMetaType<WorkingPoint>();
     qRegisterMetaType<LinkEvent>();
 
     trendAct->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_T));
@@ -145,12 +145,12 @@ void Monitor::onBytesSkipped(const QDateTime &when, const QByteArray &bytes)
     log.skipped(when.toMSecsSinceEpoch(), bytes);
 }
 
-void Monitor::onCommandSent(const QDateTime &when, const QByteArray &frame, const Setpoints &setpoints)
+void Monitor::onCommandSent(const QDateTime &when, const QByteArray &frame, const WorkingPoint &point)
 {
     const qint64 ms = when.toMSecsSinceEpoch();
-    series.command(ms, setpoints);
+    series.command(ms, point);
     log.command(ms, frame);
-    writeRow([&] { return csv::commandRow(when, setpoints); });
+    writeRow([&] { return csv::commandRow(when, point); });
 }
 
 void Monitor::onLinkEvent(const QDateTime &when, LinkEvent event, const QString &detail)

@@ -63,7 +63,7 @@ public:
 public slots:
     void onStatusDecoded(const QDateTime &when, const laser::Reading &reading);
     void onBytesSkipped(const QDateTime &when, const QByteArray &bytes);
-    void onCommandSent(const QDateTime &when, const QByteArray &frame, const laser::Setpoints &setpoints);
+    void onCommandSent(const QDateTime &when, const QByteArray &frame, const laser::WorkingPoint &point);
     void onLinkEvent(const QDateTime &when, laser::LinkEvent event, const QString &detail);
     // Optional: a valid frame's payload, so the link log shows its bytes
     // rather than its decoded values.

@@ -26,11 +26,11 @@ void TrendData::status(qint64 ms, const Reading &reading)
         temperatureC.append(double(ms), reading.temperatureC);
 }
 
-void TrendData::command(qint64 ms, const Setpoints &setpoints)
+void TrendData::command(qint64 ms, const WorkingPoint &point)
 {
     const double t = double(ms);
     seen(t);
-    setpointA.append(t, setpoints.currentA);
+    setpointA.append(t, point.currentA());
 }
 
 void TrendData::event(qint64 ms, LinkEvent event)

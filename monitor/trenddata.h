@@ -3,6 +3,7 @@
 #include "gapseries.h"
 #include "reading.h"
 #include "stalerule.h"
+#include "workingpoint.h"
 
 #include <QtGlobal>
 
@@ -21,7 +22,7 @@ public:
     // Times in ms since the epoch: a local QDateTime costs a time-zone lookup
     // per conversion, so the caller converts each frame's time once.
     void status(qint64 ms, const Reading &reading);
-    void command(qint64 ms, const Setpoints &setpoints);
+    void command(qint64 ms, const WorkingPoint &point);
     void event(qint64 ms, LinkEvent event);
 
     const GapSeries &current() const { return currentA; }

@@ -1,6 +1,6 @@
 #include "csvrecord.h"
 
-#include "statusdecode.h"
+#include "fields.h"
 #include "words.h"
 
 #include <QLatin1Char>
@@ -10,14 +10,16 @@
 namespace laser::csv {
 
 namespace {
-constexpr int kColumns = 12;
-
-QString row(const QDateTime &when, const QString &kind, const QStringList &values)
+QString row(const record::Source &s)
 {
-    QStringList cells{isoTime(when), kind};
-    cells += values;
-    while (cells.size() < kColumns)
-        cells.append(QString());
+    QStringList cells;
+    for (const record::Field &f : record::fields()) {
+        const QVariant v = f.kinds & s.kind ? f.value(s) : QVariant();
+        cells << (!v.isValid()                            ? QString()
+                  : f.form == record::Field::TwoDecimals ? words::twoDecimals(v.toDouble())
+                  : f.form == record::Field::Whole       ? QString::number(v.toInt())
+                                                          : field(v.toString()));
+    }
     return cells.join(QLatin1Char(','));
 }
 } // namespace
@@ -57,25 +59,20 @@ QStringList header(const QString &program, const QString &variant, const QString
 
 QString columns()
 {
-    return QStringLiteral("time,kind,current_A,temperature_C,trigger,pump_supply,tec,"
-                          "set_current_A,set_pulse_ns,set_freq_kHz,set_trigger,detail");
+    QStringList names;
+    for (const record::Field &f : record::fields())
+        names << QLatin1String(f.name);
+    return names.join(QLatin1Char(','));
 }
 
 QString statusRow(const QDateTime &when, const Reading &r)
 {
-    // Outside the calibration there is no temperature to record.
-    const QString temperature =
-        r.temperatureC == kTemperatureOutOfRange ? QString() : QString::number(r.temperatureC);
-    return row(when, QStringLiteral("status"),
-               {words::twoDecimals(r.currentA), temperature, words::trigger(r.externalTrigger),
-                words::pumpSupply(r.pumpSupplyNormal), words::tec(r.tecLocked)});
+    return row({record::Status, isoTime(when), QStringLiteral("status"), r, {}, {}});
 }
 
-QString commandRow(const QDateTime &when, const Setpoints &s)
+QString commandRow(const QDateTime &when, const WorkingPoint &p)
 {
-    return row(when, QStringLiteral("command"),
-               {QString(), QString(), QString(), QString(), QString(), words::twoDecimals(s.currentA),
-                words::twoDecimals(s.pulseNs), QString::number(s.freqKHz), words::trigger(s.externalTrigger)});
+    return row({record::Command, isoTime(when), QStringLiteral("command"), {}, p, {}});
 }
 
 QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail)
@@ -85,11 +82,7 @@ QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail)
 
 QString eventRow(const QDateTime &when, const QString &kind, const QString &detail)
 {
-    QStringList values;
-    for (int i = 2; i < kColumns - 1; ++i)
-        values.append(QString());
-    values.append(field(detail));
-    return row(when, field(kind), values);
+    return row({record::Event, isoTime(when), kind, {}, {}, detail});
 }
 
 QString eventKind(LinkEvent event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reading.h"
+#include "workingpoint.h"
 
 #include <QDateTime>
 #include <QString>
@@ -21,7 +22,7 @@ QStringList header(const QString &program, const QString &variant, const QString
 QString columns();
 
 QString statusRow(const QDateTime &when, const Reading &reading);
-QString commandRow(const QDateTime &when, const Setpoints &setpoints);
+QString commandRow(const QDateTime &when, const WorkingPoint &point);
 QString eventRow(const QDateTime &when, LinkEvent event, const QString &detail = QString());
 // With the kind as a word, as the panel's socket names it.
 QString eventRow(const QDateTime &when, const QString &kind, const QString &detail);

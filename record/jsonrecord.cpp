@@ -1,6 +1,7 @@
 #include "jsonrecord.h"
 
 #include "csvrecord.h"
+#include "fields.h"
 #include "statusdecode.h"
 #include "words.h"
 
@@ -18,6 +19,21 @@ QJsonValue rounded(double value)
     return std::round(value * 100.0) / 100.0;
 }
 
+QJsonObject object(const record::Source &s)
+{
+    QJsonObject o;
+    for (const record::Field &f : record::fields()) {
+        if (!(f.kinds & s.kind))
+            continue;
+        const QVariant v = f.value(s);
+        o.insert(QLatin1String(f.name), !v.isValid()                            ? QJsonValue()
+                                        : f.form == record::Field::TwoDecimals ? rounded(v.toDouble())
+                                        : f.form == record::Field::Whole       ? QJsonValue(v.toInt())
+                                                                                : QJsonValue(v.toString()));
+    }
+    return o;
+}
+
 bool word(const QJsonObject &o, const QString &key, const QString &yes, const QString &no, bool &out)
 {
     const QString text = o.value(key).toString();
@@ -28,21 +44,12 @@ bool word(const QJsonObject &o, const QString &key, const QString &yes, const QS
 
 QJsonObject statusJson(const QString &time, const Reading &r)
 {
-    return {
-        {QStringLiteral("time"), time},
-        {QStringLiteral("kind"), QStringLiteral("status")},
-        {QStringLiteral("current_A"), rounded(r.currentA)},
-        {QStringLiteral("temperature_C"),
-         r.temperatureC == kTemperatureOutOfRange ? QJsonValue() : QJsonValue(r.temperatureC)},
-        {QStringLiteral("trigger"), words::trigger(r.externalTrigger)},
-        {QStringLiteral("pump_supply"), words::pumpSupply(r.pumpSupplyNormal)},
-        {QStringLiteral("tec"), words::tec(r.tecLocked)},
-    };
+    return object({record::Status, time, QStringLiteral("status"), r, {}, {}});
 }
 
 QJsonObject eventJson(const QString &time, const QString &kind, const QString &detail)
 {
-    return {{QStringLiteral("time"), time}, {QStringLiteral("kind"), kind}, {QStringLiteral("detail"), detail}};
+    return object({record::Event, time, kind, {}, {}, detail});
 }
 
 QJsonObject eventJson(const QString &time, LinkEvent event, const QString &detail)
@@ -50,16 +57,9 @@ QJsonObject eventJson(const QString &time, LinkEvent event, const QString &detai
     return eventJson(time, csv::eventKind(event), detail);
 }
 
-QJsonObject commandJson(const QString &time, const Setpoints &s)
+QJsonObject commandJson(const QString &time, const WorkingPoint &p)
 {
-    return {
-        {QStringLiteral("time"), time},
-        {QStringLiteral("kind"), QStringLiteral("command")},
-        {QStringLiteral("set_current_A"), rounded(s.currentA)},
-        {QStringLiteral("set_pulse_ns"), rounded(s.pulseNs)},
-        {QStringLiteral("set_freq_kHz"), s.freqKHz},
-        {QStringLiteral("set_trigger"), words::trigger(s.externalTrigger)},
-    };
+    return object({record::Command, time, QStringLiteral("command"), {}, p, {}});
 }
 
 bool readingFrom(const QJsonObject &o, Reading &out)
@@ -79,18 +79,17 @@ bool readingFrom(const QJsonObject &o, Reading &out)
     return true;
 }
 
-bool setpointsFrom(const QJsonObject &o, Setpoints &out)
+bool pointFrom(const QJsonObject &o, int kHzPerStep, WorkingPoint &out)
 {
-    Setpoints s;
+    bool external = false;
     if (o.value(QStringLiteral("kind")).toString() != QLatin1String("command")
         || !o.value(QStringLiteral("set_current_A")).isDouble() || !o.value(QStringLiteral("set_pulse_ns")).isDouble()
         || !o.value(QStringLiteral("set_freq_kHz")).isDouble()
-        || !word(o, QStringLiteral("set_trigger"), words::trigger(true), words::trigger(false), s.externalTrigger))
+        || !word(o, QStringLiteral("set_trigger"), words::trigger(true), words::trigger(false), external))
         return false;
-    s.currentA = o.value(QStringLiteral("set_current_A")).toDouble();
-    s.pulseNs = o.value(QStringLiteral("set_pulse_ns")).toDouble();
-    s.freqKHz = o.value(QStringLiteral("set_freq_kHz")).toInt();
-    out = s;
+    out = pointFromUnits(external, o.value(QStringLiteral("set_current_A")).toDouble(),
+                         o.value(QStringLiteral("set_pulse_ns")).toDouble(), o.value(QStringLiteral("set_freq_kHz")).toDouble(),
+                         kHzPerStep);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reading.h"
+#include "workingpoint.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -14,12 +15,12 @@ QJsonObject statusJson(const QString &time, const Reading &reading);
 // `kind`: laser::csv::eventKind() of the event.
 QJsonObject eventJson(const QString &time, const QString &kind, const QString &detail);
 QJsonObject eventJson(const QString &time, LinkEvent event, const QString &detail);
-QJsonObject commandJson(const QString &time, const Setpoints &setpoints);
+QJsonObject commandJson(const QString &time, const WorkingPoint &point);
 
-// Back from an object of statusJson's or commandJson's; false for one that
-// is not of that kind or lacks a field.
+// Back from an object of statusJson's or commandJson's (the latter in steps
+// of kHzPerStep); false for one that is not of that kind or lacks a field.
 bool readingFrom(const QJsonObject &object, Reading &out);
-bool setpointsFrom(const QJsonObject &object, Setpoints &out);
+bool pointFrom(const QJsonObject &object, int kHzPerStep, WorkingPoint &out);
 
 // The object on one line, without its newline.
 QString jsonLine(const QJsonObject &object);

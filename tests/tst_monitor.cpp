@@ -88,7 +88,7 @@ private slots:
         QVERIFY(s.monitor.startRecording(path));
         s.monitor.onStatusDecoded(at(200), reading(1.5, 25));
         s.monitor.onStatusDecoded(at(400), reading(1.55, laser::kTemperatureOutOfRange));
-        s.monitor.onCommandSent(at(450), QByteArray::fromHex("a55a010c2200000d1e0000fafb"), laser::setpointsFromSteps(true, 12, 13, 30, 10, 34));
+        s.monitor.onCommandSent(at(450), QByteArray::fromHex("a55a010c2200000d1e0000fafb"), laser::WorkingPoint{true, 12, 34, 13, 30, 10});
         s.monitor.onBytesSkipped(at(500), "xyz");
         s.monitor.onLinkEvent(at(3000), LinkEvent::Stale, "2.6 s, more");
         s.monitor.onLinkEvent(at(3500), LinkEvent::Alarm, "tec_lock");

@@ -156,8 +156,8 @@ class PanelApiTest : public QObject
 private slots:
     void initTestCase() { dropDebugMessages(); }
 
-    // One request and its reply; the window has 2.00 A set, scripts allowed
-    // or not; "frame" is what reaches the line, if anything.
+    // One request and its reply; the window has sent 2.00 A and shows 5.00 A
+    // typed but unsent, scripts allowed or not; "frame" is what reaches the line, if anything.
     void requests_data()
     {
         QTest::addColumn<QByteArray>("request");
@@ -196,9 +196,11 @@ private slots:
         QFETCH(QByteArray, frame);
         Panel panel;
         panel.p.ui().scroll_current->setValue(10);
+        panel.p.ui().button_current_in->click();
+        panel.p.ui().edit_current_in->setText("5");
         panel.allow(allowed);
         QTRY_VERIFY(panel.server()->linkState() == "live");
-        panel.pty.readAvailable();
+        QCOMPARE(panel.pty.readAtLeast(13).toHex(' '), commandFrame(0, 10, 20, variant::kFreqInitialSteps).toHex(' '));
         Script script(panel.socket());
         const QJsonObject got = script.call(request);
         for (const QString &pair : reply)
@@ -208,10 +210,9 @@ private slots:
         QCOMPARE((frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)).toHex(' '), frame.toHex(' '));
         if (!frame.isEmpty()) {   // the fields show what was sent, as after the operator's Send
             QCOMPARE(panel.p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
-            const QJsonObject sent = got.value("sent").toObject();
-            QCOMPARE(panel.p.ui().edit_current_in->text(), QString::number(sent.value("set_current_A").toDouble(), 'f', 2));
-            QCOMPARE(panel.p.ui().edit_pw_in->text(), QString::number(sent.value("set_pulse_ns").toDouble(), 'f', 2));
-            QCOMPARE(panel.p.ui().comboBox_button_touchOff->currentIndex(), sent.value("set_trigger") == "external" ? 1 : 0);
+            QCOMPARE(panel.p.ui().edit_current_in->text(), QString::number(at(got, "sent/set_current_A").toDouble(), 'f', 2));
+            QCOMPARE(panel.p.ui().edit_pw_in->text(), QString::number(at(got, "sent/set_pulse_ns").toDouble(), 'f', 2));
+            QCOMPARE(panel.p.ui().comboBox_button_touchOff->currentIndex(), at(got, "sent/set_trigger") == "external" ? 1 : 0);
         }
     }
 

@@ -59,7 +59,7 @@ private slots:
                 continue;
             }
             ++opened;
-            session.send(laser::Command{false, 1, 34, 20, 30});
+            session.send(laser::WorkingPoint{false, 1, 34, 20, 30});
             session.close();
         }
         done = true;
@@ -83,7 +83,7 @@ private slots:
         // Until the line's buffers are full and the backlog limit refuses more.
         PortSession::Sent result = PortSession::Sent::Ok;
         for (QDeadlineTimer deadline(20000); result == PortSession::Sent::Ok && !deadline.hasExpired();) {
-            result = session.send(laser::Command{false, 1, 34, 20, 30});
+            result = session.send(laser::WorkingPoint{false, 1, 34, 20, 30});
             QCoreApplication::processEvents();
         }
         QCOMPARE(result, PortSession::Sent::Backlog);

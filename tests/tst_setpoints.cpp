@@ -59,7 +59,6 @@ private slots:
         QTest::newRow("freq unsnapped") << "ifreq" << 1 << unsnapped << "return" << QVariantList{QString::number(f0 * variant::kFreqStepKHz), f0, double(f0)};
         QTest::newRow("freq 3 set") << "ifreq" << f0 << "3" << "set" << QVariantList{fMin, 1, 1.0};
         QTest::newRow("pw 3.3") << "pw" << 20 << "3.3" << "send" << QVariantList{"3.25", 13, 13.0};
-        QTest::newRow("pw 12.5 set") << "pw" << 20 << "12.5" << "set" << QVariantList{"12.50", 50, 50.0};
         QTest::newRow("pw x") << "pw" << 20 << "x" << "tab" << QVariantList{"3.00", 12, 12.0};
     }
     void typing()

@@ -99,7 +99,7 @@ private slots:
         QFETCH(LinkEvent, event);
         laser::TrendData d;
         d.status(0, laser::Reading{1, 1});
-        d.command(100, laser::setpointsFromSteps(false, 10, 20, 30, 10, 34));
+        d.command(100, laser::WorkingPoint{false, 10, 34, 20, 30, 10});
         d.status(200, laser::Reading{2, 2});
         d.event(300, event);
         d.status(400, laser::Reading{3, 3});

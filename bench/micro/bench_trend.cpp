@@ -34,7 +34,7 @@ void fillDay()
             day->event(when, laser::LinkEvent::Stale);
         if (i % (600 * 5) == 0) {
             target = 1.0 + double(i / (600 * 5) % 7) * 0.5;
-            day->command(when, laser::setpointsFromSteps(false, int(target * 5), 20, 30, 10, 34));
+            day->command(when, laser::WorkingPoint{false, int(target * 5), 34, 20, 30, 10});
         }
         r.currentA = target + 0.03 * std::sin(double(i) * 0.7);
         r.temperatureC = 25 + int(i % 13 == 0);

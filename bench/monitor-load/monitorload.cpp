@@ -89,9 +89,9 @@ QByteArray payloadOf(double currentA, int temperatureC)
     return p;
 }
 
-laser::Setpoints setpoint(double currentA)
+laser::WorkingPoint pointAt(double currentA)
 {
-    return laser::setpointsFromSteps(false, int(currentA * 5), 20, 30, 10, 34);
+    return laser::WorkingPoint{false, int(currentA * 5), 34, 20, 30, 10};
 }
 
 // A 40-minute session ending now: warm-up, a stale minute, a reconnect, a setpoint change.
@@ -112,7 +112,7 @@ void scriptSession(Monitor &m)
     };
     auto send = [&](double s, double a) {
         target = a;
-        m.onCommandSent(at(s), laser::encodeCommandFrame(false, int(a * 5), 34, 20, 30), setpoint(a));
+        m.onCommandSent(at(s), laser::encodeCommandFrame(pointAt(a)), pointAt(a));
     };
     send(5, 2.4);
     run(0.2, 600);
@@ -214,7 +214,7 @@ int main(int argc, char **argv)
         }
         if (wall.elapsed() / 1000 >= commands) {
             ++commands;
-            monitor.onCommandSent(now, laser::encodeCommandFrame(false, 12, 34, 20, 30), setpoint(2.4));
+            monitor.onCommandSent(now, laser::encodeCommandFrame(pointAt(2.4)), pointAt(2.4));
             monitor.onBytesSkipped(now, QByteArray("\x00\x11\x22", 3));
         }
     });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workingpoint.h"
+#include "workingpointstore.h"
 
 #include <QByteArray>
 #include <QDir>
