@@ -36,7 +36,8 @@ def read_catalogue(path):
                     entries.append(entry)
                     entry = {}
                 continue
-            key, sep, value = line.partition(": ")
+            key, sep, value = line.partition(":")
+            value = value[1:] if value.startswith(" ") else value
             if not sep or key not in ("file", "breaks", "from", "to", "escape"):
                 sys.exit(f"{path}:{number}: expected 'key: value', got {line!r}")
             entry.setdefault("line", number)
