@@ -27,14 +27,9 @@ private slots:
     void refusalFollowsTheHandle()
     {
         Pty own, laser;
-        const int saved = ::dup(0);
-        QVERIFY(saved >= 0);
-        {
-            const int fd = ::open(QFile::encodeName(own.slaveName()).constData(), O_RDWR | O_NOCTTY);
-            QVERIFY(fd >= 0);
-            ::dup2(fd, 0);   // now our standard input: a terminal of our own
-            ::close(fd);
-        }
+        const int saved = ::dup(0), fd = ::open(QFile::encodeName(own.slaveName()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(saved >= 0 && fd >= 0 && ::dup2(fd, 0) == 0);   // now our standard input: a terminal of our own
+        ::close(fd);
         QTemporaryDir dir;
         const QByteArray link = QFile::encodeName(dir.filePath("link"));
         const QByteArray spare = QFile::encodeName(dir.filePath("spare"));
@@ -71,8 +66,9 @@ private slots:
         QCOMPARE(laser.readAvailable().size(), opened * laser::kFrameSize);
     }
 
-    // The far end takes nothing: what Close cannot deliver is counted, reported
-    // once, and is exactly what the far end never got.
+    // The far end takes nothing: Send stops queueing at the backlog limit,
+    // Close returns within its drain bound, and what it cannot deliver is
+    // counted, reported once, and is exactly what the far end never got.
     void undeliveredCommandsAtClose()
     {
         Pty pty;
@@ -80,7 +76,6 @@ private slots:
         QSignalSpy sent(&session, &PortSession::commandSent);
         QSignalSpy events(&session, &PortSession::linkEvent);
         QVERIFY(session.open(pty.slaveName(), QIODevice::ReadWrite, nullptr));
-        // Until the line's buffers are full and the backlog limit refuses more.
         PortSession::Sent result = PortSession::Sent::Ok;
         for (QDeadlineTimer deadline(20000); result == PortSession::Sent::Ok && !deadline.hasExpired();) {
             result = session.send(laser::Command{false, 1, 34, 20, 30});
@@ -88,16 +83,18 @@ private slots:
         }
         QCOMPARE(result, PortSession::Sent::Backlog);
         const int waiting = session.waitingCommands();
-        QVERIFY(waiting > 0);
+        QVERIFY(waiting > 0 && waiting <= 11);   // one frame past the limit at most
+        QElapsedTimer closing;
+        closing.start();
         const int dropped = session.close();
+        QVERIFY2(closing.elapsed() < 1500, qPrintable(QString("Close took %1 ms").arg(closing.elapsed())));
         QCOMPARE(dropped, waiting);
-        QCOMPARE(events.at(events.size() - 2).at(1).value<LinkEvent>(), LinkEvent::Dropped);
         QCOMPARE(events.at(events.size() - 2).at(2).toString(), QStringLiteral("%1 commands not delivered").arg(dropped));
         QCOMPARE(events.last().at(1).value<LinkEvent>(), LinkEvent::Close);
         QByteArray received;
         for (QByteArray more; !(more = pty.readAvailable(100)).isEmpty();)
             received += more;
-        QCOMPARE(received.size() / laser::kFrameSize, sent.size() - dropped);
+        QCOMPARE(received.size(), (sent.size() - dropped) * laser::kFrameSize);
     }
 
     // Faults as the laser reports them, frame by frame: supply flag (bit 0),
@@ -111,8 +108,9 @@ private slots:
         QTest::newRow("unlocked while warming up") << QStringList{"01", "01", "03"} << QStringList{};
         QTest::newRow("lock lost after locked") << QStringList{"01", "03", "01", "03"}
                                                 << QStringList{"alarm tec_lock", "alarm_cleared tec_lock"};
-        QTest::newRow("temperature outside") << QStringList{"03", "03:05a4", "03:0327", "03"}
-                                             << QStringList{"alarm pump_temperature", "alarm_cleared pump_temperature"};
+        QTest::newRow("three in one frame") << QStringList{"03", "00:05a4", "03"}
+            << QStringList{"alarm pump_supply", "alarm tec_lock", "alarm pump_temperature",
+                           "alarm_cleared pump_supply", "alarm_cleared tec_lock", "alarm_cleared pump_temperature"};
     }
     void alarms()
     {
