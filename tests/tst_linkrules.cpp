@@ -1,4 +1,4 @@
-// The stale rule, the setpoint arithmetic and the recording format, without a window.
+// The stale rule, the setpoint arithmetic and the recording's time stamps, without a window.
 #include "csvrecord.h"
 #include "firmware.h"
 #include "setpoint.h"
@@ -109,24 +109,6 @@ private slots:
         qputenv("TZ", saved);
         tzset();
         QTEST(got, "expected");
-    }
-
-    void rows()
-    {
-        using namespace laser::csv;
-        const QDateTime t = QDateTime::currentDateTime();
-        laser::Reading r;
-        r.currentA = 2.4;
-        r.temperatureC = -999;
-        r.tecLocked = true;
-        const QStringList status = statusRow(t, r).split(',');
-        QCOMPARE(status.mid(1, 7), (QStringList{"status", "2.40", "", "internal", "fault", "locked", ""}));
-        QCOMPARE(field("say \"hi\""), QStringLiteral("\"say \"\"hi\"\"\""));
-        const QStringList head = header("laserpanel 1.3", "v1.3", "/dev/x\nsneaky", t);
-        QCOMPARE(head.size(), 5);
-        for (int i = 0; i < 4; ++i)
-            QVERIFY(head[i].startsWith("# ") && !head[i].contains('\n'));
-        QCOMPARE(head.last(), columns());
     }
 };
 

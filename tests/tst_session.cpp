@@ -1,8 +1,7 @@
 // The port session on real pseudo-terminals: what it refuses, what it reports
-// when commands cannot leave; and the recorder's failures.
+// when commands cannot leave, the alarms it raises.
 #include "portsession.h"
 #include "ptypair.h"
-#include "recorder.h"
 #include "commandframe.h"
 
 #include <QtTest>
@@ -130,27 +129,6 @@ private slots:
             QVERIFY(decoded.wait(2000));
         }
         QTEST(seen, "events");
-    }
-
-    // A folder is refused at the start, a file whose folder goes fails at its
-    // next write, each with its reason. Devices, FIFOs and a file-size limit
-    // reach the recorder through laserctl (tst_laserctl outputFailures).
-    void recorderTargets()
-    {
-        QTemporaryDir dir;
-        laser::Recorder recorder;
-        QString error;
-        QVERIFY(!recorder.start(dir.path(), {"# header"}, &error));
-        QCOMPARE(error, QStringLiteral("not a regular file (a folder)"));
-        QSignalSpy failed(&recorder, &laser::Recorder::failed);
-        QVERIFY(QDir(dir.path()).mkdir("sub"));
-        QVERIFY(recorder.start(dir.filePath("sub/removed"), {"# header"}, &error));
-        QVERIFY(QDir(dir.filePath("sub")).removeRecursively());
-        recorder.write(QStringLiteral("2026-12-07T14:03:21.200+01:00,status,1.50,25,internal,normal,locked,,,,,"));
-        QVERIFY(failed.wait(3000));
-        QCOMPARE(failed.size(), 1);
-        QCOMPARE(failed.first().first().toString(), QStringLiteral("文件已被删除"));
-        QVERIFY(!recorder.isRecording());
     }
 };
 
