@@ -10,21 +10,8 @@
 #include <QTranslator>
 #include <QtTest>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-// Every widget of the window narrower than its texts need.
-QStringList overflows(QWidget &window)
-{
-    QStringList cut;
-    for (QWidget *w : window.findChildren<QWidget *>())
-        if (w->isVisible() && w->minimumSizeHint().width() > w->width())
-            cut << QString("%1 %2 needs %3 > %4").arg(w->metaObject()->className(), w->objectName()).arg(w->minimumSizeHint().width()).arg(w->width());
-    return cut;
-}
-} // namespace
 
 class LanguageTest : public QObject
 {
@@ -96,28 +83,6 @@ private slots:
         QVERIFY(w);
         auto *combo = qobject_cast<QComboBox *>(w);
         QCOMPARE(combo ? combo->itemText(property.toInt()) : w->property(property).toString(), english ? translation : original);
-    }
-
-    // At the window's own size every text has room, and the value fields
-    // are no narrower than with the original texts.
-    void fits()
-    {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QVERIFY2(window->width() <= 588 && window->height() <= 649,
-                 qPrintable(QString("%1 x %2").arg(window->width()).arg(window->height())));
-        QCOMPARE(overflows(*window), QStringList());
-
-        const QList<QTranslator *> translators = QCoreApplication::instance()->findChildren<QTranslator *>();
-        for (QTranslator *t : translators)
-            QCoreApplication::removeTranslator(t);
-        MainWindow original;
-        for (QTranslator *t : translators)
-            QCoreApplication::installTranslator(t);
-        original.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&original));
-        for (QLineEdit *field : window->findChildren<QLineEdit *>())
-            QVERIFY2(field->width() >= original.findChild<QLineEdit *>(field->objectName())->width(), qPrintable(field->objectName()));
     }
 
     // A setpoint field shows its widest value whole: with the cursor at

@@ -12,17 +12,6 @@ using laser::GapSeries;
 using laser::LinkEvent;
 
 namespace {
-// "t:y" appends, "|" breaks.
-void fill(GapSeries &s, const QStringList &ops)
-{
-    for (const QString &op : ops) {
-        if (op == QLatin1String("|"))
-            s.breakLine();
-        else
-            s.append(op.section(':', 0, 0).toDouble(), op.section(':', 1, 1).toDouble());
-    }
-}
-
 // The points kept, segments apart: "t:y t:y | t:y".
 QString kept(const GapSeries &s)
 {
@@ -70,7 +59,8 @@ private slots:
         QFETCH(int, capacity);
         QFETCH(bool, steps);
         GapSeries s{std::size_t(capacity)};
-        fill(s, ops);
+        for (const QString &op : ops)   // "t:y" appends, "|" breaks
+            op == "|" ? s.breakLine() : s.append(op.section(':', 0, 0).toDouble(), op.section(':', 1, 1).toDouble());
         QStringList drawn;
         for (const QPolygonF &line : laser::tracePolylines(s, map(0, 100, 0, 100), map(0, 10, 100, 0), steps, 60.0)) {
             QStringList points;

@@ -1,56 +1,13 @@
-// The window as it stands after construction; opening, closing and losing its
-// port against real pseudo-terminals; and what it does when the line or the
-// system misbehaves: commands queued at Close, a far end that takes nothing, a
-// receive thread that cannot start, names that are no laser's line, a stop signal.
-#include "firmware.h"
-#include "panelicon.h"
+// The window opening, closing and losing its port against real pseudo-terminals,
+// and what it does when the line or the system misbehaves: commands queued at
+// Close, a receive thread that cannot start.
 #include "probe.h"
 #include "variant.h"
 
 #include <QAbstractEventDispatcher>
-#include <QAbstractItemModel>
-#include <QClipboard>
-#include <QCompleter>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QPointer>
-#include <QProcess>
-#include <QSerialPortInfo>
 #include <QtTest>
 
-#include <csignal>
-#include <fcntl.h>
-#include <termios.h>
-#include <tuple>
-#include <unistd.h>
-
-namespace {
-// A terminal's local flags, read through a descriptor of our own and, if given, set.
-tcflag_t localFlags(const QString &tty, tcflag_t set = 0)
-{
-    const int fd = ::open(QFile::encodeName(tty).constData(), O_RDWR | O_NOCTTY);
-    termios t{};
-    ::tcgetattr(fd, &t);
-    if (set) {
-        t.c_lflag = set;
-        ::tcsetattr(fd, TCSANOW, &t);
-    }
-    ::close(fd);
-    return t.c_lflag;
-}
-// Whether a lock file for the port name exists where Qt may put one.
-bool lockFileFor(QString name)
-{
-    if (name.startsWith("/dev/"))
-        name.remove(0, 5);
-    const QString file = "LCK.." + name.replace('/', '_');
-    for (const char *dir : {"/var/lock", "/run/lock", "/tmp"})
-        if (QDir(dir).entryList(QDir::Files | QDir::System).contains(file))
-            return true;
-    return false;
-}
-QByteArray frame(int amps) { return commandFrame(0, amps, 20, variant::kFreqInitialSteps); }
-} // namespace
 
 class WindowTest : public QObject
 {
@@ -59,81 +16,6 @@ class WindowTest : public QObject
 private slots:
     // Send logs every command; some cases send thousands.
     void initTestCase() { dropDebugMessages(); }
-
-    // The form binds every on_<object>_<signal> slot by name and only reports one that names
-    // nothing; a slot run while it is built would log. The scroll bars span laserctl's
-    // ranges. Only Open is enabled, and Open without editing the port field tries COM1.
-    void initialState()
-    {
-        static QStringList messages;
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
-            if (type == QtDebugMsg || type == QtWarningMsg)
-                messages << msg;
-        });
-        MainWindow w;
-        qInstallMessageHandler(previous);
-        QCOMPARE(messages, QStringList());
-
-        MainWindowProbe p(w);
-        const laser::Variant &v = laser::buildVariant();
-        auto range = [](QScrollBar *s) { return QVector<int>{s->minimum(), s->maximum(), s->value()}; };
-        QCOMPARE(range(p.ui().scroll_current), (QVector<int>{laser::kCurrentMinSteps, laser::kCurrentMaxSteps, 0}));
-        QCOMPARE(range(p.ui().scroll_pw), (QVector<int>{laser::kPulseMinSteps, laser::kPulseMaxSteps, laser::kPulseInitialSteps}));
-        QCOMPARE(range(p.ui().scroll_ifreq), (QVector<int>{laser::kFreqMinSteps, v.maxSteps, v.initialSteps}));
-        QCOMPARE(std::make_tuple(w.windowTitle(), p.ui().edit_message->text(), p.buttons()),
-                 std::make_tuple(QString::fromUtf8(variant::kTitle), QString("Message"), QString("100000")));
-        p.ui().portopen_button->click();
-        QCOMPARE(p.serialPort() ? p.serialPort()->portName() : QStringLiteral("none"), QStringLiteral("COM1"));
-        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
-    }
-
-    // The ports are listed once the operator uses the field, before the completer
-    // looks: a key (Down shows the list) or a paste by the mouse.
-    void portFieldOffersSerialPorts_data()
-    {
-        QTest::addColumn<QString>("use");
-        for (const char *use : {"down", "type", "paste"})
-            QTest::newRow(use) << use;
-    }
-    void portFieldOffersSerialPorts()
-    {
-        QFETCH(QString, use);
-        MainWindow w;
-        MainWindowProbe p(w);
-        QLineEdit *edit = p.ui().portnun_edit;
-        QCompleter *completer = edit->completer();
-        QVERIFY(completer);
-        if (use == "down") {
-            QTest::keyClick(edit, Qt::Key_Down);
-        } else if (use == "type") {
-            QTest::keyClicks(edit, "tty");
-        } else {
-            QGuiApplication::clipboard()->setText("/dev/tty");
-            edit->paste();
-        }
-        QStringList offered, present;
-        for (int row = 0; row < completer->model()->rowCount(); ++row)
-            offered << completer->model()->index(row, 0).data().toString();
-        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-            present << info.systemLocation();
-        present.sort();
-        QCOMPARE(offered, present);
-        // Still free text: any name reaches the next Open.
-        edit->setText(QStringLiteral(" /dev/ttyUSB9 "));
-        QCOMPARE(p.portName(), QStringLiteral(" /dev/ttyUSB9 "));
-    }
-
-    // The icon the build renders: every size it embeds, and one between them scaled down.
-    void icon()
-    {
-        const QIcon icon = panelIcon();
-        QCOMPARE(icon.availableSizes(), (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}}));
-        for (const QSize &size : icon.availableSizes() + QList<QSize>{{20, 20}, {512, 512}}) {
-            const QImage image = icon.pixmap(size).toImage();
-            QCOMPARE(image.size(), size.boundedTo({128, 128}));
-            QVERIFY(image.pixelColor(size.width() / 2, size.height() / 2).alpha() == 255);
-        }
-    }
 
     void operations_data()
     {
@@ -159,7 +41,6 @@ private slots:
         QFETCH(bool, refreshing);
 
         Pty pty;
-        QVERIFY(pty.isValid());
         MainWindow w;
         MainWindowProbe p(w);
         // Slots are called directly: they must be safe whatever the buttons allow.
@@ -186,14 +67,19 @@ private slots:
         }
     }
 
+    // A lost port, then Open on another: the old worker and timer are freed.
     void deviceLoss()
     {
         MainWindow w;
         MainWindowProbe p(w);
+        QPointer<serialThread> worker;
+        QPointer<QTimer> timer;
         {
             Pty pty;
             p.open(pty.slaveName());
             QCOMPARE(p.buttons(), QStringLiteral("010111"));
+            worker = p.serialWorker();
+            timer = p.refreshTimer();
             pty.closeMaster();
             QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"));
         }
@@ -210,23 +96,8 @@ private slots:
         Pty replacement;
         p.open(replacement.slaveName());
         QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
+        QVERIFY(!worker && !timer);
     }
-
-    void reopeningReleasesOldObjects()
-    {
-        OpenWindow o;
-        QPointer<serialThread> worker;
-        QPointer<QTimer> timer;
-        for (int cycle = 0; cycle < 50; ++cycle) {   // each Close lists the ports: slow under the sanitizers
-            QVERIFY(!worker && !timer);
-            QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
-            worker = o.p.serialWorker();
-            timer = o.p.refreshTimer();
-            o.p.ui().button_close->click();
-            o.p.ui().portopen_button->click();
-        }
-    }
-
 
     // Send or Change Mode, then at once Close or the window's end: every
     // command reported as written reaches the far end.
@@ -251,7 +122,7 @@ private slots:
                 p.ui().scroll_current->setValue(i);
                 (i % 2 ? p.ui().button_current_in : p.ui().button_touchOff)->click();
                 QCOMPARE(p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
-                expected += frame(i);
+                expected += commandFrame(0, i, 20, variant::kFreqInitialSteps);
             }
             if (!closeWindow) {
                 p.ui().button_close->click();
@@ -259,30 +130,6 @@ private slots:
             }
         }
         QCOMPARE(pty.readAtLeast(expected.size()).toHex(' '), expected.toHex(' '));
-    }
-
-    // A far end that reads nothing: Send stops queueing and says so, and
-    // Close still returns within the drain bound.
-    void stuckFarEndIsRefused()
-    {
-        OpenWindow o;
-        int sent = 0;
-        while (o.p.ui().edit_message->text() != QStringLiteral("数据写入失败") && sent < 100000) {
-            o.p.ui().button_current_in->click();
-            QCoreApplication::processEvents();
-            ++sent;
-        }
-        QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("数据写入失败"));
-        QVERIFY(o.p.serialPort()->bytesToWrite() <= 11 * 13);
-        QElapsedTimer closing;
-        closing.start();
-        o.p.ui().button_close->click();
-        QVERIFY2(closing.elapsed() < 1500, qPrintable(QString("Close took %1 ms").arg(closing.elapsed())));
-        // What did reach the line is whole frames.
-        const QByteArray line = o.pty.readAvailable(1000);
-        QVERIFY(!line.isEmpty());
-        QCOMPARE(line.size() % 13, 0);
-        QVERIFY(line.startsWith(frame(0)));
     }
 
     // Without a receive thread nothing would ever be decoded: no connection.
@@ -301,49 +148,6 @@ private slots:
         p.setWorkerStackSize(0);
         p.open(pty.slaveName());
         QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
-    }
-
-    // Not serial lines of a laser: refused before anything is opened or locked.
-    void refusedNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        // Which names are refused is the platform layer's; these reach it from the window.
-        QTest::newRow("own terminal device") << "/dev/tty";
-        QTest::newRow("regular file") << QCoreApplication::applicationFilePath();
-        QTest::newRow("NUL") << QString::fromLatin1("lp\0x", 4);
-    }
-    void refusedNames()
-    {
-        QFETCH(QString, name);
-        QVERIFY(!lockFileFor(name));
-        MainWindow w;
-        MainWindowProbe p(w);
-        p.open(name);
-        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
-        QVERIFY(!p.ui().edit_message->toolTip().isEmpty());
-        QCOMPARE(p.buttons(), QStringLiteral("100000"));
-        QVERIFY(!lockFileFor(name));
-    }
-
-    // A stop signal to a panel with its port open: exit 0, the terminal's
-    // settings back as they were, and the port free for the next Open. Each
-    // signal's own way to the event loop is the platform layer's.
-    void stopSignal()
-    {
-        Pty pty;
-        const tcflag_t cooked = localFlags(pty.slaveName(), localFlags(pty.slaveName()) | ICANON | ECHO);
-        QProcess panel;
-        panel.start(PANEL_PROBE_PATH, {pty.slaveName()});
-        QVERIFY(panel.waitForReadyRead(10000));
-        QCOMPARE(QString::fromUtf8(panel.readLine()).trimmed(), QStringLiteral("串口打开成功"));
-        QVERIFY(localFlags(pty.slaveName()) != cooked);   // raw while the panel has it
-        ::kill(pid_t(panel.processId()), SIGTERM);
-        QVERIFY(panel.waitForFinished(5000));
-        QCOMPARE(std::make_pair(panel.exitStatus(), panel.exitCode()), std::make_pair(QProcess::NormalExit, 0));
-        QCOMPARE(localFlags(pty.slaveName()), cooked);
-        OpenWindow again;   // on a new pty; and the old one reopens too
-        again.p.open(pty.slaveName());
-        QCOMPARE(again.p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
     }
 };
 

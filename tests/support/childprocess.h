@@ -10,14 +10,7 @@
 // stderr and the exit code once it ends.
 struct Child
 {
-    Child(const QString &program, const QStringList &args)
-    {
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
-            while (process.canReadLine())
-                lines << QString::fromUtf8(process.readLine()).chopped(1);
-        });
-        process.start(program, args);
-    }
+    Child(const QString &program, const QStringList &args) : Child() { process.start(program, args); }
     ~Child() { process.kill(); process.waitForFinished(3000); }
     Q_DISABLE_COPY(Child)
 
@@ -41,4 +34,14 @@ struct Child
     QProcess process;
     QStringList lines;
     QString err;
+
+protected:
+    // Started by the one who derives, once it has the arguments.
+    Child()
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
+            while (process.canReadLine())
+                lines << QString::fromUtf8(process.readLine()).chopped(1);
+        });
+    }
 };

@@ -24,9 +24,7 @@ struct MainWindowProbe
     double currentSetting() const { return w.currentSetting; }
     double pwSetting() const { return w.pwSetting; }
     int ifreqSetting() const { return w.ifreqSetting; }
-    const std::vector<int> &statusBytes() const { return w.statusBytes; }
     double currentReadback() const { return w.currentReadback; }
-    QString portName() const { return w.portName; }
     QSerialPort *serialPort() const { return w.serialPort; }
     QTimer *refreshTimer() const { return w.refreshTimer; }
     serialThread *serialWorker() const { return w.serialWorker; }

@@ -1,43 +1,25 @@
 #pragma once
 
-#include <QDeadlineTimer>
-#include <QProcess>
-#include <QStringList>
+#include "childprocess.h"
+
 #include <QTemporaryDir>
 
 // laser-sim as a child process, linked in a temporary folder unless given a
-// link path; its stdout lines are collected as they come.
-class SimProcess
+// link path; its stderr goes to ours. Lines are found by how they start.
+struct SimProcess : Child
 {
-public:
     SimProcess(const QString &program, const QStringList &args, const QString &linkPath = QString())
         : link(linkPath.isEmpty() ? dir.path() + "/laser" : linkPath)
     {
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
-            while (process.canReadLine())
-                lines << QString::fromUtf8(process.readLine()).trimmed();
-        });
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(program, args + QStringList{"--link", link});
     }
-    ~SimProcess()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            process.waitForFinished(3000);
-        }
-    }
-    SimProcess(const SimProcess &) = delete;
-    SimProcess &operator=(const SimProcess &) = delete;
+    // A stop signal, so that it takes its link away.
+    ~SimProcess() { process.terminate(); process.waitForFinished(3000); }
 
     bool running() const { return process.state() != QProcess::NotRunning; }
     // Waits up to ms for the link to be made.
-    bool ready(int ms = 5000)
-    {
-        for (QDeadlineTimer deadline(ms); !has("link: ") && running() && !deadline.hasExpired();)
-            process.waitForReadyRead(int(deadline.remainingTime()));
-        return has("link: ");
-    }
+    bool ready(int ms = 5000) { return QTest::qWaitFor([this] { return has("link: ") || !running(); }, ms) && has("link: "); }
     bool has(const QString &prefix) const { return !find(prefix).isEmpty(); }
     QString find(const QString &prefix) const
     {
@@ -50,6 +32,4 @@ public:
 
     QTemporaryDir dir;
     const QString link;
-    QProcess process;
-    QStringList lines;
 };
