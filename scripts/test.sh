@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/deps.sh mosquitto mosquitto-clients ccache
+bash scripts/deps.sh ccache
 # A rerun, or another checkout on the same machine, compiles only what changed.
 source scripts/ccache.sh
 
