@@ -116,7 +116,7 @@ private slots:
         QTest::newRow("three in one frame") << QStringList{"03", "00:05a4", "03"}
             << QStringList{"alarm pump_supply", "alarm tec_lock", "alarm pump_temperature",
                            "alarm_cleared pump_supply", "alarm_cleared tec_lock", "alarm_cleared pump_temperature"};
-        QTest::newRow("silence, then frames") << QStringList{"03", "+2100", "03"}
+        QTest::newRow("silence, then frames") << QStringList{"03", "+2100", "03", "03"}
             << QStringList{"stale no status for 2.1 s", "recovered status again after 2.1 s"};
         QTest::newRow("silence again after a reopen") << QStringList{"03", "+2100", "reopen", "+2100"}
             << QStringList{"stale no status for 2.1 s", "stale no status for 2.1 s"};
