@@ -231,6 +231,8 @@ private slots:
             first->write(kFrame);
             QVERIFY(ctl.waitForLine("  recovered: status again after"));
         }
+        // Its number may go to another test's line at once: no name leads there.
+        QVERIFY(QFile::remove(link));
         first.reset();   // hang up
         if (!args.contains("--reconnect")) {
             QCOMPARE(ctl.finish(), 8);
@@ -240,7 +242,7 @@ private slots:
         }
         QVERIFY(QTest::qWaitFor([&] { return !ctl.lines.filter(QRegularExpression(lostLine)).isEmpty(); }, 5000));
         Pty second;
-        QVERIFY(QFile::remove(link) && QFile::link(second.slaveName(), link));
+        QVERIFY(QFile::link(second.slaveName(), link));
         QVERIFY(ctl.waitForLine("\"kind\":\"open\""));
         const int before = ctl.lines.size();
         QVERIFY(QTest::qWaitFor([&] { second.write(kFrame); return ctl.lines.size() > before + 2; }, 5000));

@@ -185,8 +185,10 @@ private slots:
         // Past 2^53 a number would come back as another one.
         QTest::newRow("id past 2^53") << QByteArray(R"({"op":"hello","id":17777777777777777})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("not JSON") << QByteArray("{\"op\":") << true << QStringList{"ok=false", "code=bad_json"} << QByteArray();
-        QTest::newRow("over 4 KiB") << "{\"op\":\"hello\",\"x\":\"" + QByteArray(5000, 'x') + "\"}" << true
-            << QStringList{"code=too_long"} << QByteArray();
+        // A line may hold 4 KiB, not a byte more.
+        const QByteArray hello = R"({"op":"hello")";
+        QTest::newRow("4 KiB") << hello + QByteArray(4096 - 14, ' ') + '}' << true << QStringList{"ok=true"} << QByteArray();
+        QTest::newRow("4 KiB and a byte") << hello + QByteArray(4097 - 14, ' ') + '}' << true << QStringList{"code=too_long"} << QByteArray();
     }
     void requests()
     {
@@ -254,6 +256,20 @@ private slots:
         script.s.write(QByteArray("nonsense\n").repeated(bad));
         QTRY_COMPARE(script.replies(), bad);
         QTEST(!script.call(R"({"op":"hello"})").isEmpty(), "open");
+    }
+
+    // Sixteen scripts are served at once; the seventeenth is told so and let go.
+    void seventeenthScript()
+    {
+        Panel panel;
+        std::vector<std::unique_ptr<Script>> scripts;
+        for (int i = 0; i < 16; ++i) {
+            scripts.push_back(std::make_unique<Script>(panel.socket()));
+            QVERIFY(scripts.back()->call(R"({"op":"hello"})").value("ok").toBool());
+        }
+        Script another(panel.socket());
+        QTRY_COMPARE(another.last("ok").value("code").toString(), QStringLiteral("busy"));
+        QTRY_COMPARE(another.s.state(), QLocalSocket::UnconnectedState);
     }
 
     // The server comes with the first Open; what the operator chose before

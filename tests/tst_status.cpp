@@ -13,12 +13,14 @@ class StatusTest : public QObject
 
 private slots:
     // What the status area claims, step by step: nothing before data, greyed
-    // when stale, cleared when the connection ends.
+    // when stale, cleared when the connection ends; Stop pauses live data but
+    // leaves stale data greyed, and a change meanwhile shows at the first tick
+    // after Start.
     void truth_data()
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QString>("readouts");
+        QTest::addColumn<QString>("readouts");   // enabled, disabled or paused
         QTest::addColumn<QString>("message");
         const QStringList none{"", "", "", "", ""};
         const QStringList a{"2.04", "10", "内触发", "正常", "未锁定"};
@@ -41,6 +43,12 @@ private slots:
         row("reopen, new frame", "open a tick close open b tick", b, "enabled", "报警：泵浦电源异常");
         // A laser that reports every second gets 5 s before it counts as silent (the rule has its own table).
         row("1 s reporter, 4.9 s silence", "open a +1000 a +1000 a +1000 a +4900 tick", a, "enabled", "串口打开成功");
+        row("stop over live data", "open a tick stop", a, "paused", "定时器关闭成功");
+        row("stop over stale data", "open a tick +2100 tick stop", a, "disabled", "定时器关闭成功");
+        row("stale while stopped, at Start", "open a tick stop +2100 start", a, "enabled", "定时器启动成功");
+        row("stale while stopped, first tick", "open a tick stop +2100 start tick", a, "disabled", "未收到激光器状态");
+        row("live while stopped, at Start", "open a tick +2100 tick stop b start", a, "disabled", "定时器启动成功");
+        row("live while stopped, first tick", "open a tick +2100 tick stop b start tick", b, "enabled", "激光器状态已恢复");
     }
     void truth()
     {
@@ -65,6 +73,8 @@ private slots:
                 p.ui().edit_message->setText("-");
             } else if (step == "close") {
                 p.ui().button_close->click();
+            } else if (step == "stop" || step == "start") {
+                (step == "stop" ? p.ui().stop_button : p.ui().start_button)->click();
             } else if (step == "hangup") {
                 pty->closeMaster();
                 QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"));
@@ -73,15 +83,18 @@ private slots:
             }
         }
         QTEST(p.status(), "shown");
-        QCOMPARE(p.readoutsEnabled(), readouts);
+        QCOMPARE(p.readoutsEnabled(), readouts == "paused" ? QStringLiteral("enabled") : readouts);
         QTEST(p.ui().edit_message->text(), "message");
-        for (QWidget *r : p.readouts())
+        for (QWidget *r : p.readouts()) {
             QCOMPARE(r->toolTip().isEmpty(), readouts == "enabled");
+            QCOMPARE(r->toolTip() == QStringLiteral("显示已暂停"), readouts == "paused");
+            QCOMPARE(r->property("look").toString() == "paused", readouts == "paused");
+        }
     }
 
-    // Stop pauses the display and says so, apart from stale: frames decoded
-    // meanwhile, and a change to stale, show at the first tick after Start.
-    // End to end: bytes on the line reach the status area at a tick.
+    // End to end: bytes on the line reach the status area at a tick; frames
+    // decoded while stopped, and a change to stale, show at the first tick of
+    // the refresh timer after Start.
     void pausedDisplay()
     {
         OpenWindow o;
@@ -93,19 +106,15 @@ private slots:
         o.p.advance(2100);
         QVERIFY(!o.p.refreshTimer()->isActive());
         QCOMPARE(o.p.ui().edit_current_a->text(), QStringLiteral("2.04"));
-        QCOMPARE(o.p.readoutsEnabled(), QStringLiteral("enabled"));
-        for (QWidget *r : o.p.readouts())
-            QCOMPARE(std::make_pair(r->toolTip(), r->property("look").toString()), std::make_pair(QStringLiteral("显示已暂停"), QStringLiteral("paused")));
-        QCOMPARE(o.p.ui().edit_message->text(), QStringLiteral("定时器关闭成功"));
         o.p.ui().start_button->click();
         QTRY_COMPARE(o.p.ui().edit_message->text(), QStringLiteral("未收到激光器状态"));
         QCOMPARE(o.p.status(), (QStringList{"8.00", "40", "外触发", "正常", "锁定"}));
         QCOMPARE(o.p.readoutsEnabled(), QStringLiteral("disabled"));
-        QCOMPARE(o.p.ui().edit_current_a->property("look").toString(), QString());
     }
 
     // Each fault turns its readout red with one message when it starts and one
-    // when it clears; the other readouts keep their look.
+    // when it clears; the other readouts keep their look. Stale data shows no
+    // fault as current.
     void alarms_data()
     {
         QTest::addColumn<QByteArray>("fault");   // a payload with the fault
@@ -129,6 +138,9 @@ private slots:
         QCOMPARE(o.p.ui().edit_message->text(), "报警：" + message);
         for (int i = 0; i < 5; ++i)
             QCOMPARE(o.p.readouts()[i]->property("look").toString(), i == readout ? QStringLiteral("alarm") : QString());
+        o.p.advance(2100);
+        o.p.tick();
+        QCOMPARE(o.p.readouts()[readout]->property("look").toString(), QString());
         o.p.receive(normal);
         QCOMPARE(o.p.ui().edit_message->text(), "报警解除：" + message);
         QCOMPARE(o.p.readouts()[readout]->property("look").toString(), QString());

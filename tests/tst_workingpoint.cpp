@@ -3,6 +3,7 @@
 #include "probe.h"
 
 #include <QProcess>
+#include <QSerialPortInfo>
 #include <QtTest>
 
 class WorkingPointTest : public QObject
@@ -26,12 +27,13 @@ class WorkingPointTest : public QObject
 private slots:
     void restored_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("kind");   // "edit FROM TO" changes the stored text
         QTest::addColumn<QString>("setpoints");   // what the next panel shows after Open
         const QString defaults = QStringLiteral("0.00 5.00 %1 0").arg(variant::kFreqInitialSteps * variant::kFreqStepKHz);
         QTest::newRow("same port") << "same" << "2.40 12.50 1000 1";
         QTest::newRow("another port") << "another" << defaults;
-        QTest::newRow("damaged record") << "damaged" << defaults;
+        QTest::newRow("damaged record") << "edit 12.50 banana" << defaults;
+        QTest::newRow("current past the maximum") << "edit 2.40 7.20" << defaults;
         QTest::newRow("store is a folder") << "folder" << defaults;
     }
     void restored()
@@ -42,10 +44,10 @@ private slots:
         sendFrom(first.slaveName());
         QVERIFY(first.readAtLeast(13).size() == 13);
         const QString store = laser::WorkingPointStore::defaultPath();
-        if (kind == "damaged") {
+        if (kind.startsWith("edit")) {
             QFile f(store);
             QVERIFY(f.open(QIODevice::ReadWrite));
-            const QByteArray text = f.readAll().replace("12.50", "banana");
+            const QByteArray text = f.readAll().replace(kind.section(' ', 1, 1).toLatin1(), kind.section(' ', 2, 2).toLatin1());
             f.resize(0);
             f.write(text);
         } else if (kind == "folder") {
@@ -63,10 +65,21 @@ private slots:
         QCOMPARE(first.readAvailable(0) + second.readAvailable(0), QByteArray());   // nothing sent at Open
         panel.terminate();
         QVERIFY(panel.waitForFinished(5000));
-        if (kind == "damaged" || kind == "folder")
+        if (kind != "same" && kind != "another")
             QVERIFY2(panel.readAllStandardError().contains("working point not restored"), "no word of the damaged record");
         QDir(store).removeRecursively();
         QFile::remove(store);
+    }
+
+    // A port with no USB serial number is known by its name, not by that
+    // empty number, which every such port would share.
+    void keyWithoutSerialNumber()
+    {
+        const auto ports = QSerialPortInfo::availablePorts();
+        const auto port = std::find_if(ports.begin(), ports.end(), [](const QSerialPortInfo &i) { return i.serialNumber().isEmpty(); });
+        if (port == ports.end())
+            QSKIP("no serial port without a serial number here");
+        QCOMPARE(laser::workingPointKey(port->systemLocation()), "port:" + port->systemLocation());
     }
 
     // laserctl set of the current alone keeps what the panel sent.

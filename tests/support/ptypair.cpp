@@ -10,12 +10,42 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <vector>
+
+namespace {
+// Qt's lock file for a serial port: LCK..pts_N in the first lock folder it
+// may write to.
+bool hasLockFile(const char *slaveName)
+{
+    QByteArray name(slaveName);
+    name.replace("/dev/", "").replace('/', '_');
+    for (const char *folder : {"/var/lock/", "/tmp/"})
+        if (::access((folder + ("LCK.." + name)).constData(), F_OK) == 0)
+            return true;
+    return false;
+}
+} // namespace
+
 Pty::Pty()
 {
+    // Qt closes a port before it removes the port's lock file, so a number
+    // another process has just let go of may still be locked, and the panel
+    // would find the port busy: such pairs are held aside, which gives the
+    // next one another number.
+    std::vector<int> aside;
     int slaveFd = -1;
     char name[128] = {};
-    if (openpty(&master, &slaveFd, name, nullptr, nullptr) != 0)
+    while (openpty(&master, &slaveFd, name, nullptr, nullptr) == 0 && aside.size() < 8 && hasLockFile(name)) {
+        aside.push_back(master);
+        ::close(slaveFd);
+        master = slaveFd = -1;
+    }
+    for (int fd : aside)
+        ::close(fd);
+    if (slaveFd < 0) {
+        master = -1;
         return;
+    }
     // A child process (a program under test) must not keep the line alive
     // after closeMaster().
     fcntl(master, F_SETFD, FD_CLOEXEC);
