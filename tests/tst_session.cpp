@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -99,6 +100,20 @@ private slots:
         for (QByteArray more; !(more = pty.readAvailable(100)).isEmpty();)
             received += more;
         QCOMPARE(received.size(), (sent.size() - waiting) * laser::kFrameSize);
+    }
+
+    // A line whose output is stopped takes nothing: the one command sent is
+    // the one Close reports as not delivered.
+    void oneCommandLeftAtClose()
+    {
+        Pty pty;
+        PortSession session;
+        QSignalSpy events(&session, &PortSession::linkEvent);
+        QVERIFY(session.open(pty.slaveName(), QIODevice::ReadWrite, nullptr));
+        QCOMPARE(::tcflow(int(session.port()->handle()), TCOOFF), 0);
+        QCOMPARE(session.send(laser::WorkingPoint{}), PortSession::Sent::Ok);
+        QCOMPARE(session.close(), 1);
+        QCOMPARE(events.at(events.size() - 2).at(2).toString(), QStringLiteral("1 commands not delivered"));
     }
 
     // What the session reports, step by step: frames ("flags" or
