@@ -82,7 +82,7 @@ private slots:
             << "A5 5A 00 23 22 00 00 3C 64 00 00 FA FB" << QStringList{"current 7.00 A  pulse 15.00 ns  frequency 1000 kHz"};
 
         QTest::newRow("current above") << QStringList{"set", "--current", "7.01"} << none << 2 << noFrame << QStringList{"--current 7.01 A is outside the panel's range 0.00 to 7.00 A"};
-        QTest::newRow("v1.2 freq above") << QStringList{"set", "--variant", "v1.2", "--freq", "1100"} << none << 2 << noFrame << QStringList{"range 100 to 1000 kHz"};
+        QTest::newRow("v1.2 freq half a step above") << QStringList{"set", "--variant", "v1.2", "--freq", "1050"} << none << 2 << noFrame << QStringList{"range 100 to 1000 kHz"};
         QTest::newRow("freq not whole") << QStringList{"set", "--freq", "305.5"} << none << 2 << noFrame << QStringList{"not a whole number of kHz"};
         QTest::newRow("current NaN") << QStringList{"set", "--current", "nan"} << none << 2 << noFrame << QStringList{"is not a number"};
         QTest::newRow("unknown command") << QStringList{"fire"} << none << 2 << noFrame << QStringList{"unknown command 'fire'"};

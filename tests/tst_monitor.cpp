@@ -89,13 +89,13 @@ private slots:
         s.monitor.onBytesSkipped(at(500), "xyz");
         s.monitor.onLinkEvent(at(3000), LinkEvent::Stale, "2.6 s, \"more\"");
         s.monitor.onLinkEvent(at(3500), LinkEvent::Alarm, "tec_lock");
-        s.monitor.onLinkEvent(at(4000), LinkEvent::Close, QString());
+        s.monitor.onLinkEvent(at(4000), LinkEvent::Close, "COM1, COM2");   // a comma alone quotes too
         const QStringList body{row(200, ",status,1.50,25,internal,normal,unlocked,,,,,"),
                                row(400, ",status,1.55,,internal,fault,locked,,,,,"),
                                row(450, ",command,,,,,,2.40,3.25,300,external,"),
                                row(3000, ",stale,,,,,,,,,,\"2.6 s, \"\"more\"\"\""),
                                row(3500, ",alarm,,,,,,,,,,tec_lock"),
-                               row(4000, ",close,,,,,,,,,,")};
+                               row(4000, ",close,,,,,,,,,,\"COM1, COM2\"")};
         QCOMPARE(fileLines(path).mid(6), body);
         s.monitor.stopRecording();
         QCOMPARE(s.messages, (QStringList{"记录已开始：" + path, "记录已停止"}));

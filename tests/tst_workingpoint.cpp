@@ -34,6 +34,7 @@ private slots:
         QTest::newRow("another port") << "another" << defaults;
         QTest::newRow("damaged record") << "edit 12.50 banana" << defaults;
         QTest::newRow("current past the maximum") << "edit 2.40 7.20" << defaults;
+        QTest::newRow("trigger neither word") << "edit external sideways" << defaults;
         QTest::newRow("store is a folder") << "folder" << defaults;
     }
     void restored()
