@@ -2,6 +2,7 @@
 // how it reads commands; laser-sim as a program: its options and its link.
 #include "childprocess.h"
 #include "ptypair.h"
+#include "reading.h"
 #include "simlaser.h"
 #include "statusdecode.h"
 
@@ -41,6 +42,23 @@ private slots:
                     if (near == code || (degree >= 0 && degree < 40))
                         QVERIFY2(laser::temperatureFromCode(near, slope, intercept) == degree, qPrintable(QString::number(celsius)));
             }
+    }
+
+    // Each fault raised shows in the status the panel reads, on a pump that is
+    // otherwise locked and normal.
+    void faultsInStatus()
+    {
+        sim::Pump pump;
+        pump.temperature = pump.setTemperature;
+        for (unsigned faults : {0u, unsigned(sim::PumpSupplyFault), unsigned(sim::TecUnlocked), unsigned(sim::TemperatureOffTable)}) {
+            pump.faults = faults;
+            const sim::Frame f = pump.statusFrame();
+            laser::Reading r;
+            QVERIFY(laser::readingFromPayload(QByteArray(reinterpret_cast<const char *>(f.data()) + 2, 9), r));
+            QCOMPARE(r.pumpSupplyNormal, !(faults & sim::PumpSupplyFault));
+            QCOMPARE(r.tecLocked, !(faults & sim::TecUnlocked));
+            QCOMPARE(r.temperatureC == laser::kTemperatureOutOfRange, bool(faults & sim::TemperatureOffTable));
+        }
     }
 
     // Commands as the simulator reads them: split, two in one read, after noise,
@@ -88,6 +106,7 @@ private slots:
         QTest::addColumn<QString>("existing");   // at the link: a "file", or a link to a "pty" or to one "gone"
         QTest::addColumn<int>("exitCode");
         QTest::newRow("whole: fraction") << QStringList{"--burst", "2.9"} << "" << 2;
+        QTest::newRow("whole: below its range") << QStringList{"--burst", "0"} << "" << 2;
         QTest::newRow("whole: over 32 bits") << QStringList{"--seed", "4294967296"} << "" << 2;
         QTest::newRow("whole: empty") << QStringList{"--seed", ""} << "" << 2;
         QTest::newRow("decimal: hex") << QStringList{"--rate", "0x10"} << "" << 2;
