@@ -23,9 +23,6 @@ class PortSession;
 // Open to its Close or loss. The operator decides whether they may send
 // commands. No client can hold up the panel: its sends are bounded, one that
 // stops reading is dropped, and nothing here waits for a client.
-// It lives in a library of its own, with Qt Network behind it, that the panel
-// loads at its first Open: the panel calls only what is inline here, the rest
-// through the meta-object.
 class PanelServer : public QObject
 {
     Q_OBJECT

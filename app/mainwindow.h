@@ -114,7 +114,7 @@ private:
 
     // Scripts of the operator's own on the panel's local socket (windowapi.cpp).
     void serveScripts();
-    // At the first Open: the server's library loads, and it serves.
+    // At the first Open: the server is made, and it serves.
     void startScriptServer();
     QString applyScriptCommand(const laser::WorkingPoint &point);
 

@@ -118,8 +118,7 @@ void Monitor::showLinkLog()
 
 laser::TrendWindow *Monitor::trendWindow() const
 {
-    // Only the trend library makes these views.
-    return static_cast<TrendWindow *>(trendView.data());
+    return trendView;
 }
 
 laser::LinkLogWindow *Monitor::linkLogWindow() const

@@ -18,7 +18,6 @@ class QWidget;
 
 namespace laser {
 class LinkLogWindow;
-class MonitorView;
 class Recorder;
 class TrendWindow;
 } // namespace laser
@@ -101,7 +100,7 @@ private:
     QAction *recordAct;
     QAction *logAct;
     QMenu *menu;
-    QPointer<laser::MonitorView> trendView;
+    QPointer<laser::TrendWindow> trendView;
     QPointer<laser::LinkLogWindow> logView;
     PathChooser choosePath;
 };

@@ -6,6 +6,7 @@
 #include "linklogwindow.h"
 #include "monitorview.h"
 #include "recorder.h"
+#include "trendwindow.h"
 
 #include <QAction>
 #include <QCoreApplication>
