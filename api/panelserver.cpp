@@ -254,7 +254,10 @@ QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
         return api::errorLine(request.id, {api::code::badValue, set.error});
     capturing = true;
     capturedFrame.clear();
+    const QString panel = session->currentSender();
+    session->setSender(QStringLiteral("script %1").arg(c->pid));
     const QString unsent = apply(set.point);
+    session->setSender(panel);
     capturing = false;
     const WorkingPoint &s = captured;
     if (!unsent.isEmpty() || capturedFrame.isEmpty()) {

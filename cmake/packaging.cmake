@@ -48,7 +48,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LASERPANEL_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The original texts are Chinese; without a CJK font they show as boxes.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
+# The original texts are Chinese; without a CJK font they show as boxes. Qt
+# loads its SQLite driver, which keeps the working points, as a plugin.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, libqt5sql5-sqlite")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 include(CPack)

@@ -74,6 +74,7 @@ struct Options {
     bool defaults = false;
     bool verify = false;
     double toleranceA = 0.10;
+    int count = 10;       // history -n
     const laser::Variant *variant = &laser::buildVariant();
 };
 
@@ -87,5 +88,6 @@ int status(QCoreApplication &app, const Options &o);
 int monitor(QCoreApplication &app, const Options &o);
 int set(QCoreApplication &app, const Options &o);
 int panels();
+int history(QCoreApplication &app, const Options &o);
 
 } // namespace cli

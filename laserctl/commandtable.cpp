@@ -59,6 +59,10 @@ const QVector<Command> &commands()
              .arg(v.initialSteps * v.kHzPerStep),
          set, true},
         {"panels", "", "the ports that running panels serve to scripts", runPanels},
+        {"history", "-p PORT [-n N]",
+         "the working points last sent on the port, newest first, with when and by whom (the panel, laserctl or a "
+         "script)",
+         history, true},
     };
     return table;
 }
@@ -77,8 +81,8 @@ const QVector<Option> &options()
     static const QVector<Option> table{
         option("h help", "", "This text.", ""),
         option("version", "", "The program's version.", ""),
-        option("p port", "PORT", "The serial port, e.g. /dev/ttyUSB0.", "status monitor set", "<ports>"),
-        option("json", "", "status, monitor: one JSON object a line.", "status monitor"),
+        option("p port", "PORT", "The serial port, e.g. /dev/ttyUSB0.", "status monitor set history", "<ports>"),
+        option("json", "", "status, monitor, history: one JSON object a line.", "status monitor history"),
         option("csv", "", "monitor: the panel's CSV recording format.", "monitor"),
         option("timeout", "S",
                "status: wait this long for a frame (default 3); set --verify: for the laser to follow (default 10).",
@@ -97,6 +101,7 @@ const QVector<Option> &options()
                "set: what is not given takes the panel's default, not the working point last sent on the port.", "set"),
         option("verify", "", "set: then check the laser's status frames against the setpoints.", "set"),
         option("tolerance", "A", "set --verify: how far the pump current may be off (default 0.10).", "set"),
+        option("n last", "N", "history: how many working points (default 10).", "history"),
         option("no-panel", "", "status, monitor, set: open the port itself, never through the panel.",
                "status monitor set"),
         option("variant", "V",

@@ -83,6 +83,12 @@ int readLink(const QCommandLineParser &parser, Options &o)
     if (given("output") && value("output").isEmpty())
         return usage(QStringLiteral("--output: empty file name"));
     o.output = value("output");
+    if (given("last")) {
+        bool ok = false;
+        o.count = value("last").toInt(&ok);
+        if (!ok || o.count < 1)
+            return usage(QStringLiteral("--last: '%1' is not a whole number above 0").arg(value("last")));
+    }
     o.reconnect = given("reconnect");
     o.noPanel = given("no-panel");
     return -1;

@@ -40,6 +40,7 @@ public:
     Source(const Options &o, Sink sink) : o(o), sink(std::move(sink))
     {
         link.setVariant(*o.variant);
+        link.setSender(QStringLiteral("laserctl"));
         retry.setInterval(PortSession::kReconnectIntervalMs);
         QObject::connect(&retry, &QTimer::timeout, [this] { reopen(); });
         QObject::connect(&link, &PortSession::statusDecoded,

@@ -291,13 +291,15 @@ PortSession::Sent PortSession::send(const WorkingPoint &point)
     const QByteArray frame = encodeCommandFrame(point);
     if (serial.write(frame) != frame.size())
         return Sent::Failed;
+    // To the line before the store, whose lock may keep it waiting.
+    serial.flush();
     lastPoint = point;
     lastSent = utcNow();
     emit commandSent(lastSent, frame, point);
     if (pointKey.isEmpty())
         pointKey = workingPointKey(name);
     QString error;
-    if (!WorkingPointStore().save(pointKey, point, lastSent, &error))
+    if (!WorkingPointStore().save(pointKey, point, lastSent, who, &error))
         qWarning("working point not remembered: %s", qPrintable(error));
     return Sent::Ok;
 }

@@ -58,6 +58,10 @@ public:
     // called, hands out payloadReady()/skippedReady(), and decodes what comes
     // back through takePayload()/takeSkipped().
     void setOutsideReader(bool outside) { outsideReader = outside; }
+    // Who the store says sent the commands: panel (unless told), laserctl,
+    // or script <pid>.
+    void setSender(const QString &name) { who = name; }
+    QString currentSender() const { return who; }
 
     // Opens at 115200 8N1. A port refused by name or, once open, by the
     // device its handle leads to is closed again before any byte is written.
@@ -128,6 +132,7 @@ private:
     std::function<qint64()> now;
     const Variant *variant = nullptr;
     bool outsideReader = false;
+    QString who = QStringLiteral("panel");
     StaleRule rule;
     Reading last;
     Alarms faults;

@@ -1,32 +1,15 @@
 #include "workingpointstore.h"
 
-#include "words.h"
+#include "storedb.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
-#include <QSettings>
 #include <QStandardPaths>
-#include <QUrl>
 
-#include <cmath>
+#include <algorithm>
 
 namespace laser {
-
-namespace {
-// QSettings reads '/' and '\' in a key as groups.
-QString group(const QString &key)
-{
-    return QString::fromLatin1(QUrl::toPercentEncoding(key));
-}
-
-bool number(const QVariant &value, double &out)
-{
-    bool ok = false;
-    out = value.toString().toDouble(&ok);
-    return ok && std::isfinite(out);
-}
-} // namespace
 
 QString workingPointKey(const QString &portName)
 {
@@ -44,6 +27,12 @@ QString workingPointKey(const QString &portName)
 
 QString WorkingPointStore::defaultPath()
 {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("laserpanel/workingpoints.db"));
+}
+
+QString WorkingPointStore::iniPath()
+{
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("laserpanel/workingpoints.ini"));
 }
@@ -51,57 +40,83 @@ QString WorkingPointStore::defaultPath()
 WorkingPointStore::Loaded WorkingPointStore::load(const QString &key, const Variant &variant, WorkingPoint &out,
                                                   QDateTime *sent, QString *error) const
 {
-    auto unusable = [error](const QString &why) {
+    QVector<Entry> last;
+    QString why;
+    if (!history(key, 1, last, &why)) {
         if (error)
             *error = why;
         return Loaded::Unusable;
-    };
-    const QFileInfo info(file);
-    if (!info.exists())
+    }
+    if (last.isEmpty())
         return Loaded::None;
-    if (!info.isReadable())
-        return unusable(QStringLiteral("%1 cannot be read").arg(file));
-    QSettings settings(file, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
-        return unusable(QStringLiteral("%1 is not a settings file").arg(file));
-    settings.beginGroup(group(key));
-    if (settings.childKeys().isEmpty())
-        return Loaded::None;
-    double current = 0, pulse = 0, freq = 0;
-    const QString trigger = settings.value(QStringLiteral("trigger")).toString();
-    const QDateTime when = QDateTime::fromString(settings.value(QStringLiteral("sent")).toString(), Qt::ISODateWithMs);
-    const bool read = number(settings.value(QStringLiteral("current_A")), current)
-        && number(settings.value(QStringLiteral("pulse_ns")), pulse) && number(settings.value(QStringLiteral("freq_kHz")), freq)
-        && (trigger == words::trigger(false) || trigger == words::trigger(true)) && when.isValid();
-    const WorkingPoint p = pointFromUnits(trigger == words::trigger(true), current, pulse, freq, variant.kHzPerStep);
+    const Entry &e = last.first();
+    WorkingPoint p = e.point;
+    p.kHzPerStep = variant.kHzPerStep;
+    p.freqSteps = e.point.freqKHz() / variant.kHzPerStep;
     // Whatever the file says, only values the panel could have sent count.
-    if (!read || p.currentSteps < kCurrentMinSteps || p.currentSteps > kCurrentMaxSteps || p.pulseSteps < kPulseMinSteps
+    if (p.currentSteps < kCurrentMinSteps || p.currentSteps > kCurrentMaxSteps || p.pulseSteps < kPulseMinSteps
         || p.pulseSteps > kPulseMaxSteps || p.freqSteps < kFreqMinSteps || p.freqSteps > variant.maxSteps
-        || p.freqKHz() != freq)
-        return unusable(QStringLiteral("the record for %1 in %2 is damaged").arg(key, file));
+        || p.freqKHz() != e.point.freqKHz() || !e.intact) {
+        if (error)
+            *error = QStringLiteral("the record for %1 in %2 is damaged").arg(key, file);
+        return Loaded::Unusable;
+    }
     out = p;
     if (sent)
-        *sent = when;
+        *sent = e.sent;
     return Loaded::Found;
 }
 
-bool WorkingPointStore::save(const QString &key, const WorkingPoint &p, const QDateTime &sent, QString *error) const
+bool WorkingPointStore::save(const QString &key, const WorkingPoint &p, const QDateTime &sent, const QString &sender,
+                             QString *error) const
 {
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    QSettings settings(file, QSettings::IniFormat);
-    settings.beginGroup(group(key));
-    settings.setValue(QStringLiteral("current_A"), words::twoDecimals(p.currentA()));
-    settings.setValue(QStringLiteral("pulse_ns"), words::twoDecimals(p.pulseNs()));
-    settings.setValue(QStringLiteral("freq_kHz"), p.freqKHz());
-    settings.setValue(QStringLiteral("trigger"), words::trigger(p.externalTrigger));
-    settings.setValue(QStringLiteral("sent"), sent.toUTC().toString(Qt::ISODateWithMs));
-    settings.endGroup();
-    settings.sync();
-    if (settings.status() == QSettings::NoError)
-        return true;
+    store::Use use(file, iniPath());
+    QString why;
+    if (use.open(true, &why)) {
+        if (use.insert(key, p, sent, sender, &why))
+            return true;
+        why = QStringLiteral("%1 cannot be written (%2)").arg(file, why);
+    }
     if (error)
-        *error = QStringLiteral("%1 cannot be written").arg(file);
+        *error = why;
     return false;
+}
+
+bool WorkingPointStore::history(const QString &key, int count, QVector<Entry> &out, QString *error) const
+{
+    out.clear();
+    store::Use use(file, iniPath());
+    QString why;
+    if (!use.open(false, &why)) {
+        if (error)
+            *error = why;
+        return why.isEmpty();
+    }
+    QSqlQuery q(use.db);
+    if (!use.run(q,
+                 QStringLiteral("SELECT sent, current_steps, pulse_steps, freq_steps, khz_per_step, external, sender "
+                                "FROM points WHERE key = ? ORDER BY id DESC LIMIT ?"),
+                 {key, count}, &why)) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read (%2)").arg(file, why);
+        return false;
+    }
+    while (q.next()) {
+        Entry e;
+        bool whole[5] = {};
+        e.sent = QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs);
+        e.point.currentSteps = q.value(1).toInt(&whole[0]);
+        e.point.pulseSteps = q.value(2).toInt(&whole[1]);
+        e.point.freqSteps = q.value(3).toInt(&whole[2]);
+        e.point.kHzPerStep = q.value(4).toInt(&whole[3]);
+        const int external = q.value(5).toInt(&whole[4]);
+        e.point.externalTrigger = external == 1;
+        e.intact = e.sent.isValid() && std::all_of(whole, whole + 5, [](bool w) { return w; }) && (external == 0 || external == 1)
+            && e.point.kHzPerStep > 0;
+        e.sender = q.value(6).toString();
+        out << e;
+    }
+    return true;
 }
 
 } // namespace laser

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVector>
 
 namespace laser {
 
@@ -12,22 +13,36 @@ namespace laser {
 // change; otherwise the port name as given.
 QString workingPointKey(const QString &portName);
 
-// What the laser was last told on each port, kept across restarts so that a
-// new panel or a `laserctl set` of one value does not quietly reset the
-// others. One store for the panel and laserctl: an INI file in the user's
-// configuration folder (laserpanel/workingpoints.ini), in operator units.
+// What the laser was told on each port, kept across restarts so that a new
+// panel or a `laserctl set` of one value does not quietly reset the others.
+// One SQLite database for the panel and laserctl, in the user's data folder
+// (laserpanel/workingpoints.db): a row for each command sent, the last row of
+// a key its working point. A store that cannot be used costs at most
+// store::kWaitMs of waiting, and says why.
 class WorkingPointStore
 {
 public:
     static QString defaultPath();
+    // Where earlier versions kept the points; taken in once.
+    static QString iniPath();
     explicit WorkingPointStore(const QString &path = defaultPath()) : file(path) {}
+
+    struct Entry {
+        WorkingPoint point;   // in the steps it was sent in
+        QDateTime sent;       // UTC
+        QString sender;       // panel, laserctl, or script <pid>
+        bool intact = false;  // every value of the row read as what it stands for
+    };
 
     enum class Loaded { Found, None, Unusable };
     // The point in `variant`'s steps and when it was sent (UTC). Unusable,
     // with the reason in `error`, for a store that cannot be read or a record
     // whose values are not a working point the panel could send.
     Loaded load(const QString &key, const Variant &variant, WorkingPoint &out, QDateTime *sent, QString *error) const;
-    bool save(const QString &key, const WorkingPoint &point, const QDateTime &sent, QString *error) const;
+    bool save(const QString &key, const WorkingPoint &point, const QDateTime &sent, const QString &sender,
+              QString *error) const;
+    // The last `count` commands sent under `key`, newest first.
+    bool history(const QString &key, int count, QVector<Entry> &out, QString *error) const;
 
 private:
     QString file;

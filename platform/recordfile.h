@@ -11,4 +11,8 @@ namespace platform {
 // False with the reason in `error` otherwise.
 bool openRecordingFile(QFile &file, QString *error);
 
+// Why `path` is no file to keep records in: "not a regular file (a FIFO)" and
+// the like, or empty for a regular file or none at all. Never opens it.
+QString notRegularFile(const QString &path);
+
 } // namespace platform

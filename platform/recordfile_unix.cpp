@@ -34,6 +34,14 @@ QString systemError(int code)
 }
 } // namespace
 
+QString notRegularFile(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return QString();
+    return notRegular(st.st_mode);
+}
+
 bool openRecordingFile(QFile &file, QString *error)
 {
     // A file-size limit would otherwise kill the program at the write that
@@ -41,13 +49,14 @@ bool openRecordingFile(QFile &file, QString *error)
     // with that reason.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    const QByteArray path = QFile::encodeName(file.fileName());
-    struct stat st {};
-    if (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    const QString refusal = notRegularFile(file.fileName());
+    if (!refusal.isEmpty()) {
         if (error)
-            *error = notRegular(st.st_mode);
+            *error = refusal;
         return false;
     }
+    const QByteArray path = QFile::encodeName(file.fileName());
+    struct stat st {};
     // O_NONBLOCK: should the name turn into a FIFO after the check, the open
     // fails (ENXIO) or returns at once instead of waiting for a reader.
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);

@@ -4,12 +4,18 @@
 
 namespace platform {
 
+QString notRegularFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile() ? QStringLiteral("not a regular file") : QString();
+}
+
 bool openRecordingFile(QFile &file, QString *error)
 {
-    const QFileInfo info(file.fileName());
-    if (info.exists() && !info.isFile()) {
+    const QString refusal = notRegularFile(file.fileName());
+    if (!refusal.isEmpty()) {
         if (error)
-            *error = QStringLiteral("not a regular file");
+            *error = refusal;
         return false;
     }
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {

@@ -20,7 +20,7 @@ export QT_QPA_PLATFORM=offscreen
 # Settings, caches and a runtime folder of their own, the same for all three.
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
 bare="$dir/bench/micro/bench_startup_bare" form="$dir/bench/micro/bench_startup_form" panel="$dir/app/laserpanel"

@@ -4,7 +4,7 @@
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-wqy-microhei dpkg-dev xvfb xdotool "$@")
+packages=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5sql5-sqlite libqt5svg5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-wqy-microhei dpkg-dev xvfb xdotool "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -16,7 +16,7 @@ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLASERPANEL_BUILD_TESTS=
 cmake --build "$dir" -j 2 --target laserpanel-soak laser-sim
 
 # The soak sends commands; their working points go to a folder of its own.
-export XDG_CONFIG_HOME="$dir/config"
+export XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data"
 echo "=== laserpanel soak: ${seconds} s at line rate, ${cycles} Open/Close cycles"
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$dir/bench/soak/laserpanel-soak" \
   --seconds "$seconds" --cycles "$cycles" "${@:3}"

@@ -59,7 +59,7 @@ home=$(mktemp -d -p "$work")
 "$build/laser-sim/laser-sim" --link "$home/port" >"$home/sim.log" 2>&1 & pids+=($!)
 Xvfb -displayfd 3 -screen 0 800x700x24 3>"$home/display" 2>/dev/null & pids+=($!)
 until_ok "grep -q '^link: ' '$home/sim.log' && [ -s '$home/display' ]" || { echo "FAIL: laser-sim or Xvfb (scripts/deps.sh) did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$home/display") XDG_CONFIG_HOME="$home" XDG_RUNTIME_DIR="$home"
+export DISPLAY=:$(cat "$home/display") XDG_CONFIG_HOME="$home" XDG_DATA_HOME="$home" XDG_RUNTIME_DIR="$home"
 QT_QPA_PLATFORM=xcb "$root/usr/bin/laserpanel" 2>"$home/panel.log" & panel=$!; pids+=($panel)
 win=$(timeout 20 xdotool search --sync --onlyvisible --pid $panel | head -1) \
   || { echo "FAIL: no laserpanel window: $(cat "$home/panel.log")" >&2; exit 1; }

@@ -145,6 +145,7 @@ struct OwnFolders
     {
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        qputenv("XDG_DATA_HOME", config.path().toUtf8());
     }
     QTemporaryDir runtime, config;
 } const folders;

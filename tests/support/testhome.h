@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storedb.h"
 #include "workingpointstore.h"
 
 #include <QByteArray>
@@ -8,16 +9,22 @@
 
 #include <unistd.h>
 
-// Tests never touch the user's settings: under CTest each has a folder of its
-// own, and run by hand it gets one in the temporary folder.
+// Tests never touch the user's settings nor data: under CTest each has
+// folders of its own, and run by hand it gets them in the temporary folder.
 inline const bool kTestHome = [] {
+    const QByteArray home = QFile::encodeName(QDir::tempPath()) + "/laserpanel-test-" + QByteArray::number(::getpid());
     if (!qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(QDir::tempPath()) + "/laserpanel-test-" + QByteArray::number(::getpid()));
+        qputenv("XDG_CONFIG_HOME", home + "/config");
+    if (!qEnvironmentVariableIsSet("XDG_DATA_HOME"))
+        qputenv("XDG_DATA_HOME", home + "/data");
     return true;
 }();
 
 // Pseudo-terminal names come round again: no working point from an earlier case.
 inline void forgetWorkingPoints()
 {
-    QFile::remove(laser::WorkingPointStore::defaultPath());
+    laser::store::closeConnection();
+    const QString db = laser::WorkingPointStore::defaultPath();
+    for (const QString &file : {db, db + "-wal", db + "-shm", laser::WorkingPointStore::iniPath()})
+        QFile::remove(file);
 }
