@@ -13,10 +13,9 @@
 // folders of its own, and run by hand it gets them in the temporary folder.
 inline const bool kTestHome = [] {
     const QByteArray home = QFile::encodeName(QDir::tempPath()) + "/laserpanel-test-" + QByteArray::number(::getpid());
-    if (!qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-        qputenv("XDG_CONFIG_HOME", home + "/config");
-    if (!qEnvironmentVariableIsSet("XDG_DATA_HOME"))
-        qputenv("XDG_DATA_HOME", home + "/data");
+    for (const char *folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        if (!qEnvironmentVariableIsSet(folder))
+            qputenv(folder, home + '/' + folder);
     return true;
 }();
 
