@@ -59,9 +59,9 @@ const QVector<Command> &commands()
              .arg(v.initialSteps * v.kHzPerStep),
          set, true},
         {"panels", "", "the ports that running panels serve to scripts", runPanels},
-        {"history", "-p PORT [-n N]",
-         "the working points last sent on the port, newest first, with when and by whom (the panel, laserctl or a "
-         "script)",
+        {"history", "-p PORT",
+         "the last working points sent on the port (-n, default 10), newest first, with when and by whom (the "
+         "panel, laserctl or a script)",
          history, true},
     };
     return table;
