@@ -291,8 +291,9 @@ PortSession::Sent PortSession::send(const WorkingPoint &point)
     const QByteArray frame = encodeCommandFrame(point);
     if (serial.write(frame) != frame.size())
         return Sent::Failed;
-    // To the line before the store, whose lock may keep it waiting.
-    serial.flush();
+    // To the line before the store, whose lock may keep it waiting; only if
+    // the line takes it now, as Qt's own write would.
+    serial.waitForBytesWritten(0);
     lastPoint = point;
     lastSent = utcNow();
     emit commandSent(lastSent, frame, point);

@@ -326,7 +326,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("words");   // after laserctl; the last one is being completed
         QTest::addColumn<QString>("offered");
-        QTest::newRow("commands") << QStringList{""} << "ports detect status monitor set panels";
+        QTest::newRow("commands") << QStringList{""} << "ports detect status monitor set panels history";
         QTest::newRow("status's options") << QStringList{"status", "--"} << "--port --json --timeout --no-panel --variant";
         QTest::newRow("trigger's values") << QStringList{"set", "--trigger", ""} << "internal external";
         QTest::newRow("seconds: none") << QStringList{"monitor", "--duration", ""} << "";
