@@ -12,9 +12,9 @@
 // laserctl, one connection per thread, kept open between uses.
 namespace laser::store {
 
-// All that one use may wait for another program's lock: with the work itself
-// the GUI thread is held for well under 250 ms.
-constexpr int kWaitMs = 200;
+// All that one use may wait for another program's lock: with the work itself,
+// on a busy machine too, the GUI thread is held for less than 250 ms.
+constexpr int kWaitMs = 150;
 
 // One use of the database: this thread's connection and what is left of the wait.
 class Use
