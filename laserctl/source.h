@@ -10,10 +10,11 @@
 #include "panelclient.h"
 #include "panelsocket.h"
 #include "portsession.h"
+#include "portwatcher.h"
+#include "workingpointstore.h"
 #include "words.h"
 
 #include <QJsonObject>
-#include <QTimer>
 
 #include <functional>
 
@@ -33,15 +34,15 @@ struct Sink {
 
 // The laser's reports: through the panel that holds the port when one serves
 // it (and --no-panel does not forbid it), else from the port itself. With
-// reconnect, after the link ends it tries both again until one answers.
+// reconnect, after the link ends it waits for the device as the panel does
+// and then tries both again, each time it is seen, until one answers.
 class Source
 {
 public:
     Source(const Options &o, Sink sink) : o(o), sink(std::move(sink))
     {
         link.setVariant(*o.variant);
-        retry.setInterval(PortSession::kReconnectIntervalMs);
-        QObject::connect(&retry, &QTimer::timeout, [this] { reopen(); });
+        QObject::connect(&waiting, &laser::PortWatcher::back, [this](const QString &port) { reopen(port); });
         QObject::connect(&link, &PortSession::statusDecoded,
                          [this](const QDateTime &when, const laser::Reading &r) { this->sink.status(when, r); });
         QObject::connect(&link, &PortSession::bytesSkipped,
@@ -66,13 +67,19 @@ public:
         const int panelCode = reachPanel(true);
         if (panelCode != 0)
             return panelCode;
-        laser::OpenFailure failure;
+        laser::PortFailure failure;
         if (!link.open(o.port, mode, &failure))
             return portError(o.port, failure);
         started = up = true;
         return -1;
     }
-    void setReconnect(bool on) { reconnect = on; }
+    // While the device is there: its serial number is known only then.
+    void setReconnect(bool on)
+    {
+        reconnect = on;
+        if (on)
+            deviceKey = laser::workingPointKey(o.port);
+    }
     PanelClient *panel() { return viaPanel; }
     PortSession &port() { return link; }
     QString variantName() const
@@ -81,7 +88,7 @@ public:
     }
     void close()
     {
-        retry.stop();
+        waiting.stop();
         link.blockSignals(true);
         link.close();
         link.blockSignals(false);
@@ -150,13 +157,15 @@ private:
         retire();
         sink.ended(detail);
         if (reconnect)
-            retry.start();
+            waiting.watch(deviceKey);
     }
 
-    void reopen()
+    // The panel serves the port by the name given; the device may be back
+    // under another.
+    void reopen(const QString &port)
     {
-        if (up || reachPanel(false) == -1 || link.open(o.port, mode, nullptr))
-            retry.stop();
+        if (up || reachPanel(false) == -1 || link.open(port, mode, nullptr))
+            waiting.stop();
     }
 
     static constexpr int kPanelTimeoutMs = 2000;
@@ -165,7 +174,8 @@ private:
     PortSession link;
     PanelClient *viaPanel = nullptr;
     std::unique_ptr<PanelClient> retired;
-    QTimer retry;
+    laser::PortWatcher waiting;
+    QString deviceKey;
     QIODevice::OpenMode mode = QIODevice::ReadOnly;
     bool reconnect = false;
     bool started = false;   // opened once: later opens are reported
