@@ -94,7 +94,7 @@ private slots:
         MainWindowProbe p(w);
         p.open(port);
         QCOMPARE(p.ui().edit_message->text(), "串口打开失败：" + reason);
-        QCOMPARE(p.loggedEvents().last(), "open_failed  " + port + ": " + logged);
+        QCOMPARE(p.loggedEvents(), QStringList{"open_failed  " + port + ": " + logged});
     }
 
     // The port that last opened comes back at the next start; Return in the
