@@ -133,8 +133,9 @@ private:
                          [this](const QDateTime &when, const laser::WorkingPoint &p) { sink.command(when, p); });
         QObject::connect(panel, &PanelClient::event, [this](const QDateTime &when, const QString &kind, const QString &detail) {
             sink.event(when, kind, detail);
-            if (kind == laser::csv::eventKind(LinkEvent::Lost) || kind == laser::csv::eventKind(LinkEvent::Close))
-                linkEnded(kind == laser::csv::eventKind(LinkEvent::Close) ? QStringLiteral("the panel closed the port") : detail);
+            const bool lost = kind == laser::csv::eventKind(LinkEvent::Lost);
+            if (lost || kind == laser::csv::eventKind(LinkEvent::Close))
+                linkEnded(lost ? detail : QStringLiteral("the panel closed the port"), lost);
         });
         QObject::connect(panel, &PanelClient::ended, [this] {
             if (!up)
@@ -149,11 +150,13 @@ private:
         return -1;
     }
 
-    void linkEnded(const QString &detail)
+    void linkEnded(const QString &detail, bool panelWaits = false)
     {
         if (!up)
             return;
         up = false;
+        panelReopens = panelWaits;
+        looks = 0;
         retire();
         sink.ended(detail);
         if (reconnect)
@@ -161,14 +164,17 @@ private:
     }
 
     // The panel serves the port by the name given; the device may be back
-    // under another.
+    // under another. A panel that lost the port opens it again itself: the
+    // port is taken here only if it has not after a few looks.
     void reopen(const QString &port)
     {
-        if (up || reachPanel(false) == -1 || link.open(port, mode, nullptr))
+        const bool mayTakePort = !panelReopens || ++looks > kPanelReopenLooks;
+        if (up || reachPanel(false) == -1 || (mayTakePort && link.open(port, mode, nullptr)))
             waiting.stop();
     }
 
     static constexpr int kPanelTimeoutMs = 2000;
+    static constexpr int kPanelReopenLooks = 4;
     const Options &o;
     Sink sink;
     PortSession link;
@@ -178,6 +184,8 @@ private:
     QString deviceKey;
     QIODevice::OpenMode mode = QIODevice::ReadOnly;
     bool reconnect = false;
+    bool panelReopens = false;   // the panel lost the port and waits for it too
+    int looks = 0;               // at the device back, since the loss
     bool started = false;   // opened once: later opens are reported
     bool up = false;        // the link is there now
 };
