@@ -4,6 +4,7 @@
 #include "monitor.h"
 #include "portcompleter.h"
 #include "portsession.h"
+#include "portwatcher.h"
 #include "serialthread.h"
 #include "setpoint.h"
 #include "statusdecode.h"
@@ -20,25 +21,6 @@
 
 namespace {
 constexpr int kRefreshIntervalMs = 500;
-
-// The title translates without its variant, which every language keeps.
-constexpr char kTitleSource[] = QT_TRANSLATE_NOOP("MainWindow", "单模光纤激光器控制软件");
-
-constexpr bool isTitle(const char *title, const char *source, const char *variant)
-{
-    while (*source)
-        if (*title++ != *source++)
-            return false;
-    if (*title++ != ' ')
-        return false;
-    while (*variant)
-        if (*title++ != *variant++)
-            return false;
-    return *title == '\0';
-}
-// Without a catalogue the window keeps the form's title (CMake's LASERPANEL_TITLE).
-static_assert(isTitle(variant::kTitle, kTitleSource, variant::kName),
-              "kTitleSource must match LASERPANEL_TITLE_SOURCE in CMakeLists.txt");
 
 // The frequency field's steps per unit: it reads whole kHz, variant::kFreqStepKHz a step.
 constexpr double kWholeKHz = 0.0;
@@ -116,16 +98,16 @@ MainWindow::MainWindow(QWidget *parent)
 {
     // The form sets its values before it binds the slots, so building it runs none.
     ui->setupUi(this);
-    setWindowTitle(tr(kTitleSource) + QLatin1Char(' ') + QLatin1String(variant::kName));
     setConnected(false);
     // Unlike after a Close, Change Mode too waits for the first Open.
     ui->button_touchOff->setEnabled(false);
     computeCalibration();
-    new PortCompleter(ui->portnun_edit);
     wireSession();
     // The form's sample values were never read from a laser.
     showNoData();
     wireMonitor();
+    wirePortField();
+    updateTitle();
     wireSetpointFields();
     fitSetpointFields();
     serveScripts();
@@ -211,16 +193,22 @@ void MainWindow::on_portnun_edit_textChanged(const QString &arg1)
 
 void MainWindow::on_portopen_button_clicked()
 {
-    releaseConnection();
-    ui->edit_message->setToolTip(QString());
-
-    laser::OpenFailure failure;
-    const bool opened = session->open(portName, QIODevice::ReadWrite, &failure);
-    serialPort = session->port();
-    if (!opened) {
-        failOpen(failure.reason);
+    stopWaiting();
+    laser::PortFailure failure;
+    if (!connectPort(failure)) {
+        failOpen(failure);
         return;
     }
+    showOpened();
+}
+
+bool MainWindow::connectPort(laser::PortFailure &failure)
+{
+    releaseConnection();
+    const bool opened = session->open(portName, QIODevice::ReadWrite, &failure);
+    serialPort = session->port();
+    if (!opened)
+        return false;
     serialWorker = new serialThread(session);
     connect(serialWorker, SIGNAL(sendData(QByteArray)), this, SLOT(receiveData(QByteArray)),
             Qt::QueuedConnection);
@@ -233,17 +221,22 @@ void MainWindow::on_portopen_button_clicked()
     // would ever be read: that is no working connection.
     if (!serialWorker->isRunning() && !serialWorker->isFinished()) {
         session->close();
-        failOpen(QStringLiteral("the receive thread could not start"));
-        return;
+        failure = {laser::PortFailure::Other, QStringLiteral("the receive thread could not start")};
+        return false;
     }
-    ui->edit_message->setText(tr("串口打开成功"));
-    showNoData();
-    restoreWorkingPoint();
-
+    rememberPort();
     refreshTimer = new QTimer(this);
     refreshTimer->start(kRefreshIntervalMs);
     connect(refreshTimer, SIGNAL(timeout()), this, SLOT(onTimerOut()));
     setConnected(true);
+    return true;
+}
+
+void MainWindow::showOpened()
+{
+    ui->edit_message->setText(tr("串口打开成功"));
+    showNoData();
+    restoreWorkingPoint();
 }
 
 void MainWindow::onLinkEvent(laser::LinkEvent event, const QString &detail)
@@ -252,15 +245,16 @@ void MainWindow::onLinkEvent(laser::LinkEvent event, const QString &detail)
         reportAlarm(event, detail);
     if (event == laser::LinkEvent::Lost) {
         endConnection();
-        ui->edit_message->setText(tr("串口连接已断开"));
+        ui->edit_message->setText(tr("%1：%2").arg(tr("串口连接已断开"), failureText(session->loss())));
     }
 }
 
-void MainWindow::failOpen(const QString &reason)
+void MainWindow::failOpen(const laser::PortFailure &failure)
 {
-    ui->edit_message->setText(tr("串口打开失败"));
-    ui->edit_message->setToolTip(reason);
-    qDebug().noquote() << "open" << portName << "failed:" << reason;
+    ui->edit_message->setText(tr("%1：%2").arg(tr("串口打开失败"), failureText(failure)));
+    qDebug().noquote() << "open" << portName << "failed:" << failure.reason;
+    monitor->onLinkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::OpenFailed,
+                         QStringLiteral("%1: %2").arg(portName, failure.reason));
     refreshPortList();
 }
 
@@ -298,6 +292,12 @@ void MainWindow::on_start_button_clicked()
 
 void MainWindow::on_button_close_clicked()
 {
+    if (portWatcher->isWatching()) {
+        stopWaiting();
+        monitor->onLinkEvent(QDateTime::currentDateTimeUtc(), laser::LinkEvent::Close, portName);
+        ui->edit_message->setText(tr("串口关闭成功"));
+        return;
+    }
     if (!session->isOpen() || !serialWorker)
         return;
     const int dropped = session->close();

@@ -16,6 +16,8 @@ class QLineEdit;
 namespace laser {
 class PanelServer;
 class PortSession;
+class PortWatcher;
+struct PortFailure;
 struct WorkingPoint;
 }
 class QScrollBar;
@@ -80,9 +82,25 @@ private:
     void setConnected(bool connected);
     // Frees the worker and timer of the previous Open.
     void releaseConnection();
+    // Open's work up to a working connection: port, worker, timer, buttons.
+    bool connectPort(laser::PortFailure &failure);
+    // Open's outcome on screen; the setpoints get the port's last working point.
+    void showOpened();
     void reportWrite(int result);
-    void failOpen(const QString &reason);
+    void failOpen(const laser::PortFailure &failure);
     void onLinkEvent(laser::LinkEvent event, const QString &detail);
+
+    // The port field and the wait after a loss (windowport.cpp).
+    void wirePortField();
+    void rememberPort();
+    // What went wrong, in the interface's language.
+    QString failureText(const laser::PortFailure &failure) const;
+    // After a loss: wait for the device; Close stays usable to stop it.
+    void waitForPort();
+    void stopWaiting();
+    void portBack(const QString &port);
+    // The title with a suffix for each state that lasts (windowtitle.cpp).
+    void updateTitle();
     // Moves a scroll bar to a typed setpoint without rewriting the text.
     void followText(QScrollBar *scroll, int position);
     // A setpoint's field and scroll bar; stepsPerUnit 0 reads whole kHz.
@@ -148,6 +166,8 @@ private:
     QLineEdit *editedField = nullptr;   // whose text the operator's own edit is changing
     Monitor *monitor = nullptr;
     uint workerStackSize = 0;   // the platform's default; tests make it impossible
+    laser::PortWatcher *portWatcher = nullptr;
+    QElapsedTimer sinceLoss;
     laser::PanelServer *panelServer = nullptr;   // none before the first Open
     QAction *allowScripts = nullptr;
 

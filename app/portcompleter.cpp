@@ -3,12 +3,28 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QSerialPortInfo>
-#include <QStringListModel>
+#include <QStandardItemModel>
+
+#include <algorithm>
+
+namespace {
+// What the popup shows: the path, then what the system knows of the device.
+QString label(const QSerialPortInfo &info)
+{
+    QStringList known;
+    for (const QString &s : {info.description(), info.manufacturer(), info.serialNumber()})
+        if (!s.isEmpty())
+            known << s;
+    return known.isEmpty() ? info.systemLocation() : info.systemLocation() + QStringLiteral(" — ") + known.join(QStringLiteral(", "));
+}
+} // namespace
 
 PortCompleter::PortCompleter(QLineEdit *edit)
-    : QCompleter(edit), ports(new QStringListModel(this))
+    : QCompleter(edit), ports(new QStandardItemModel(this))
 {
     setModel(ports);
+    // Matched and inserted: the path alone.
+    setCompletionRole(Qt::UserRole);
     setCaseSensitivity(Qt::CaseInsensitive);
     setFilterMode(Qt::MatchContains);
     edit->setCompleter(this);
@@ -35,9 +51,14 @@ void PortCompleter::listIfStale()
     if (!stale)
         return;
     stale = false;
-    QStringList locations;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        locations << info.systemLocation();
-    locations.sort();
-    ports->setStringList(locations);
+    QList<QSerialPortInfo> found = QSerialPortInfo::availablePorts();
+    std::sort(found.begin(), found.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {
+        return a.systemLocation() < b.systemLocation();
+    });
+    ports->clear();
+    for (const QSerialPortInfo &info : found) {
+        auto *item = new QStandardItem(label(info));
+        item->setData(info.systemLocation(), Qt::UserRole);
+        ports->appendRow(item);
+    }
 }

@@ -3,10 +3,11 @@
 #include <QCompleter>
 
 class QLineEdit;
-class QStringListModel;
+class QStandardItemModel;
 
-// Offers the machine's serial ports (by device path) while the field stays free
-// text: few operators know whether the adapter came up as ttyUSB0 or ttyACM0.
+// Offers the machine's serial ports while the field stays free text: few
+// operators know whether the adapter came up as ttyUSB0 or ttyACM0. The list
+// shows each device's USB description; choosing one inserts only its path.
 // Listing them reads much of /sys, so it waits until the operator types into
 // the field (a key, a paste) rather than holding up the window's start.
 class PortCompleter : public QCompleter
@@ -26,6 +27,6 @@ protected:
 private:
     void listIfStale();
 
-    QStringListModel *ports;
+    QStandardItemModel *ports;
     bool stale = true;
 };

@@ -53,7 +53,7 @@ void complain(const QString &text);
 // The name as it may be shown: control characters as \xNN.
 QString printableName(const QString &name);
 // Says why the port did not open; returns the exit code.
-int portError(const QString &port, const laser::OpenFailure &failure);
+int portError(const QString &port, const laser::PortFailure &failure);
 
 enum class Format { Text, Json, Csv };
 

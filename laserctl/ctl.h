@@ -26,7 +26,7 @@ using laser::words::hex;
 QString helpEntry(const QString &term, const QString &text, int indent);
 
 // The exit code for a port that did not open.
-Exit exitFor(const laser::OpenFailure &failure);
+Exit exitFor(const laser::PortFailure &failure);
 
 // Now as the record writes it (laser::csv::isoTime).
 QString now();

@@ -26,7 +26,7 @@ int detect(QCoreApplication &app, const Options &o)
         QString name;
         std::unique_ptr<PortSession> link;
         ctl::Tally tally;
-        laser::OpenFailure failure;
+        laser::PortFailure failure;
         QString lost;
     };
     std::vector<Watch> watches(size_t(names.size()));
@@ -63,7 +63,7 @@ int detect(QCoreApplication &app, const Options &o)
     bool allFailed = true;
     for (Watch &w : watches) {
         const QString name = printableName(w.name);
-        if (w.failure.kind != laser::OpenFailure::None) {
+        if (w.failure.kind != laser::PortFailure::None) {
             out.line(QStringLiteral("%1  cannot open: %2").arg(name, w.failure.reason));
             if (firstFailure == ctl::Ok)
                 firstFailure = ctl::exitFor(w.failure);

@@ -10,15 +10,17 @@ QString exitCodeTable()
     return table;
 }
 
-Exit exitFor(const laser::OpenFailure &failure)
+Exit exitFor(const laser::PortFailure &failure)
 {
     switch (failure.kind) {
-    case laser::OpenFailure::None: return Ok;
-    case laser::OpenFailure::Refused: return NotSerial;
-    case laser::OpenFailure::Missing: return PortMissing;
-    case laser::OpenFailure::Permission: return PortPermission;
-    case laser::OpenFailure::Busy: return PortBusy;
-    case laser::OpenFailure::Other: return Failed;
+    case laser::PortFailure::None: return Ok;
+    case laser::PortFailure::NotSerial: return NotSerial;
+    case laser::PortFailure::NoDevice: return PortMissing;
+    case laser::PortFailure::NoPermission: return PortPermission;
+    case laser::PortFailure::Busy: return PortBusy;
+    case laser::PortFailure::Removed:
+    case laser::PortFailure::HungUp:
+    case laser::PortFailure::Other: return Failed;
     }
     return Failed;
 }

@@ -21,7 +21,7 @@ QString printableName(const QString &name)
     return out;
 }
 
-int portError(const QString &port, const laser::OpenFailure &failure)
+int portError(const QString &port, const laser::PortFailure &failure)
 {
     complain(QStringLiteral("%1: %2").arg(printableName(port), failure.reason));
     return ctl::exitFor(failure);

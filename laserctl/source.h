@@ -10,10 +10,11 @@
 #include "panelclient.h"
 #include "panelsocket.h"
 #include "portsession.h"
+#include "portwatcher.h"
+#include "workingpointstore.h"
 #include "words.h"
 
 #include <QJsonObject>
-#include <QTimer>
 
 #include <functional>
 
@@ -33,7 +34,8 @@ struct Sink {
 
 // The laser's reports: through the panel that holds the port when one serves
 // it (and --no-panel does not forbid it), else from the port itself. With
-// reconnect, after the link ends it tries both again until one answers.
+// reconnect, after the link ends it waits for the device as the panel does
+// and then tries both again, each time it is seen, until one answers.
 class Source
 {
 public:
@@ -41,8 +43,7 @@ public:
     {
         link.setVariant(*o.variant);
         link.setSender(QStringLiteral("laserctl"));
-        retry.setInterval(PortSession::kReconnectIntervalMs);
-        QObject::connect(&retry, &QTimer::timeout, [this] { reopen(); });
+        QObject::connect(&waiting, &laser::PortWatcher::back, [this](const QString &port) { reopen(port); });
         QObject::connect(&link, &PortSession::statusDecoded,
                          [this](const QDateTime &when, const laser::Reading &r) { this->sink.status(when, r); });
         QObject::connect(&link, &PortSession::bytesSkipped,
@@ -67,13 +68,19 @@ public:
         const int panelCode = reachPanel(true);
         if (panelCode != 0)
             return panelCode;
-        laser::OpenFailure failure;
+        laser::PortFailure failure;
         if (!link.open(o.port, mode, &failure))
             return portError(o.port, failure);
         started = up = true;
         return -1;
     }
-    void setReconnect(bool on) { reconnect = on; }
+    // While the device is there: its serial number is known only then.
+    void setReconnect(bool on)
+    {
+        reconnect = on;
+        if (on)
+            deviceKey = laser::workingPointKey(o.port);
+    }
     PanelClient *panel() { return viaPanel; }
     PortSession &port() { return link; }
     QString variantName() const
@@ -82,7 +89,7 @@ public:
     }
     void close()
     {
-        retry.stop();
+        waiting.stop();
         link.blockSignals(true);
         link.close();
         link.blockSignals(false);
@@ -127,8 +134,9 @@ private:
                          [this](const QDateTime &when, const laser::WorkingPoint &p) { sink.command(when, p); });
         QObject::connect(panel, &PanelClient::event, [this](const QDateTime &when, const QString &kind, const QString &detail) {
             sink.event(when, kind, detail);
-            if (kind == laser::csv::eventKind(LinkEvent::Lost) || kind == laser::csv::eventKind(LinkEvent::Close))
-                linkEnded(kind == laser::csv::eventKind(LinkEvent::Close) ? QStringLiteral("the panel closed the port") : detail);
+            const bool lost = kind == laser::csv::eventKind(LinkEvent::Lost);
+            if (lost || kind == laser::csv::eventKind(LinkEvent::Close))
+                linkEnded(lost ? detail : QStringLiteral("the panel closed the port"), lost);
         });
         QObject::connect(panel, &PanelClient::ended, [this] {
             if (!up)
@@ -143,32 +151,42 @@ private:
         return -1;
     }
 
-    void linkEnded(const QString &detail)
+    void linkEnded(const QString &detail, bool panelWaits = false)
     {
         if (!up)
             return;
         up = false;
+        panelReopens = panelWaits;
+        looks = 0;
         retire();
         sink.ended(detail);
         if (reconnect)
-            retry.start();
+            waiting.watch(deviceKey);
     }
 
-    void reopen()
+    // The panel serves the port by the name given; the device may be back
+    // under another. A panel that lost the port opens it again itself: the
+    // port is taken here only if it has not after a few looks.
+    void reopen(const QString &port)
     {
-        if (up || reachPanel(false) == -1 || link.open(o.port, mode, nullptr))
-            retry.stop();
+        const bool mayTakePort = !panelReopens || ++looks > kPanelReopenLooks;
+        if (up || reachPanel(false) == -1 || (mayTakePort && link.open(port, mode, nullptr)))
+            waiting.stop();
     }
 
     static constexpr int kPanelTimeoutMs = 2000;
+    static constexpr int kPanelReopenLooks = 4;
     const Options &o;
     Sink sink;
     PortSession link;
     PanelClient *viaPanel = nullptr;
     std::unique_ptr<PanelClient> retired;
-    QTimer retry;
+    laser::PortWatcher waiting;
+    QString deviceKey;
     QIODevice::OpenMode mode = QIODevice::ReadOnly;
     bool reconnect = false;
+    bool panelReopens = false;   // the panel lost the port and waits for it too
+    int looks = 0;               // at the device back, since the loss
     bool started = false;   // opened once: later opens are reported
     bool up = false;        // the link is there now
 };

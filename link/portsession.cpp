@@ -38,24 +38,37 @@ QDateTime utcNow()
 }
 } // namespace
 
-OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason, bool exists,
+PortFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason, bool exists,
                               bool mayRead, bool mayWrite, bool nameTooLong)
 {
     if (nameTooLong)
-        return {OpenFailure::Missing, QStringLiteral("missing (the name is too long for a device path)")};
+        return {PortFailure::NoDevice, QStringLiteral("missing (the name is too long for a device path)")};
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return {OpenFailure::Missing, QStringLiteral("missing (no such device)")};
+        return {PortFailure::NoDevice, QStringLiteral("missing (no such device)")};
     case QSerialPort::PermissionError:
-        // Qt reports a refused open and a port locked by another program alike.
-        if (!exists || !mayRead || !mayWrite)
-            return {OpenFailure::Permission, QStringLiteral("permission denied (is the user in the group dialout?)")};
-        return {OpenFailure::Busy, QStringLiteral("busy (another program has it open)")};
+        // Qt reports a refused open and a port locked by another program
+        // alike, and a lock on a name that leads nowhere as well.
+        if (!exists)
+            return {PortFailure::NoDevice, QStringLiteral("missing (no such device)")};
+        if (!mayRead || !mayWrite)
+            return {PortFailure::NoPermission, QStringLiteral("permission denied (is the user in the group dialout?)")};
+        return {PortFailure::Busy, QStringLiteral("busy (another program has it open)")};
     case QSerialPort::OpenError:
-        return {OpenFailure::Busy, QStringLiteral("busy (already open)")};
+        return {PortFailure::Busy, QStringLiteral("busy (already open)")};
     default:
-        return {OpenFailure::Other, QStringLiteral("cannot open (%1)").arg(qtReason)};
+        return {PortFailure::Other, QStringLiteral("cannot open (%1)").arg(qtReason)};
     }
+}
+
+PortFailure classifyLoss(QSerialPort::SerialPortError error, const QString &qtReason, bool exists)
+{
+    // Qt words a hang-up as "Unknown error".
+    if (!exists)
+        return {PortFailure::Removed, QStringLiteral("the device was removed")};
+    if (error == QSerialPort::ResourceError)
+        return {PortFailure::HungUp, QStringLiteral("the line hung up")};
+    return {PortFailure::Other, qtReason};
 }
 
 PortSession::PortSession(QObject *parent) : QObject(parent)
@@ -79,22 +92,23 @@ PortSession::~PortSession()
     disconnect(&serial, nullptr, this, nullptr);
 }
 
-bool PortSession::open(const QString &portName, QIODevice::OpenMode openMode, OpenFailure *failure)
+bool PortSession::open(const QString &portName, QIODevice::OpenMode openMode, PortFailure *failure)
 {
     if (isOpen())
         shut();
     name = portName;
     mode = openMode;
+    pointKey.clear();
     if (!openPort(failure))
         return false;
     emitEvent(LinkEvent::Open, name);
     return true;
 }
 
-bool PortSession::openPort(OpenFailure *failure)
+bool PortSession::openPort(PortFailure *failure)
 {
-    OpenFailure ignored;
-    OpenFailure &f = failure ? *failure : ignored;
+    PortFailure ignored;
+    PortFailure &f = failure ? *failure : ignored;
     // Terminals of the user's own and names with control characters are
     // refused before Qt makes a lock file for them.
     const QString path = portPath(name);
@@ -105,7 +119,7 @@ bool PortSession::openPort(OpenFailure *failure)
     }
     QString refusal = platform::portRefusal(name);
     if (!refusal.isEmpty()) {
-        f = {OpenFailure::Refused, refusal};
+        f = {PortFailure::NotSerial, refusal};
         return false;
     }
     if (!serial.open(mode)) {
@@ -120,7 +134,7 @@ bool PortSession::openPort(OpenFailure *failure)
     refusal = platform::handleRefusal(serial.handle());
     if (!refusal.isEmpty()) {
         shut();
-        f = {OpenFailure::Refused, refusal};
+        f = {PortFailure::NotSerial, refusal};
         return false;
     }
     serial.setBaudRate(QSerialPort::Baud115200);
@@ -132,10 +146,9 @@ bool PortSession::openPort(OpenFailure *failure)
     rule.start(now());
     stale = false;
     faults.reset();
-    pointKey.clear();
     lastSent = QDateTime();
     armStaleCheck();
-    f = OpenFailure();
+    f = PortFailure();
     return true;
 }
 
@@ -305,6 +318,13 @@ PortSession::Sent PortSession::send(const WorkingPoint &point)
     return Sent::Ok;
 }
 
+QString PortSession::deviceKey()
+{
+    if (pointKey.isEmpty())
+        pointKey = workingPointKey(name);
+    return pointKey;
+}
+
 WorkingPointStore::Loaded PortSession::remembered(WorkingPoint &out, QDateTime *sent, QString *error)
 {
     if (lastSent.isValid()) {
@@ -315,9 +335,7 @@ WorkingPointStore::Loaded PortSession::remembered(WorkingPoint &out, QDateTime *
     }
     if (!variant)
         return WorkingPointStore::Loaded::None;
-    if (pointKey.isEmpty())
-        pointKey = workingPointKey(name);
-    return WorkingPointStore().load(pointKey, *variant, out, sent, error);
+    return WorkingPointStore().load(deviceKey(), *variant, out, sent, error);
 }
 
 void PortSession::onError(QSerialPort::SerialPortError error)
@@ -327,9 +345,9 @@ void PortSession::onError(QSerialPort::SerialPortError error)
     // accepting writes until the port is closed.
     if (!serial.isOpen() || !endsLink(error))
         return;
-    const QString reason = QStringLiteral("the port went away (%1)").arg(serial.errorString());
+    lost = classifyLoss(error, serial.errorString(), QFileInfo::exists(portPath(name)));
     shut();
-    emitEvent(LinkEvent::Lost, reason);
+    emitEvent(LinkEvent::Lost, QStringLiteral("%1 went away (%2)").arg(name, lost.reason));
 }
 
 void PortSession::emitEvent(LinkEvent event, const QString &detail)

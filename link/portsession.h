@@ -16,18 +16,22 @@
 
 namespace laser {
 
-// Why a port did not open, in the terms both front ends report.
-struct OpenFailure {
-    enum Kind { None, Refused, Missing, Permission, Busy, Other };
+// Why a port did not open (NoDevice to Busy) or went away (Removed, HungUp),
+// in the terms both front ends report; Other keeps Qt's words.
+struct PortFailure {
+    enum Kind { None, NoDevice, NotSerial, NoPermission, Busy, Removed, HungUp, Other };
     Kind kind = None;
-    QString reason;
+    QString reason;   // in English, for the link log, the record and laserctl
 };
 
 // What Qt's open error means. `exists`, `mayRead`, `mayWrite`: what the file
 // system says of the port's path; `nameTooLong`: the path is past the system's
 // limit, which Qt reports as a refused open.
-OpenFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason, bool exists,
+PortFailure classifyOpenError(QSerialPort::SerialPortError error, const QString &qtReason, bool exists,
                               bool mayRead, bool mayWrite, bool nameTooLong = false);
+// What an error that ended an open link means; `exists`: the port's path is
+// still there.
+PortFailure classifyLoss(QSerialPort::SerialPortError error, const QString &qtReason, bool exists);
 
 // One serial port to the laser, as the panel and laserctl both use it: the
 // open at 115200 8N1 with the refusal made on the opened handle, reception
@@ -43,9 +47,6 @@ public:
     static constexpr qint64 kBacklogLimitBytes = 10 * 13;
     // How long Close gives queued commands to reach the line.
     static constexpr int kDrainLimitMs = 500;
-    // How often a client waiting for a lost port tries it again.
-    static constexpr int kReconnectIntervalMs = 500;
-
     explicit PortSession(QObject *parent = nullptr);
     ~PortSession() override;
 
@@ -65,7 +66,7 @@ public:
 
     // Opens at 115200 8N1. A port refused by name or, once open, by the
     // device its handle leads to is closed again before any byte is written.
-    bool open(const QString &name, QIODevice::OpenMode mode, OpenFailure *failure);
+    bool open(const QString &name, QIODevice::OpenMode mode, PortFailure *failure);
     // Gives queued commands up to kDrainLimitMs, closes, and returns how many
     // never left; reports them (Dropped) and the close (Close).
     int close();
@@ -74,6 +75,11 @@ public:
     bool drain(int ms);
     bool isOpen() const { return serial.isOpen(); }
     QString portName() const { return name; }
+    // Why the link was last lost.
+    const PortFailure &loss() const { return lost; }
+    // The device this open reached, as PortWatcher and the store name it
+    // (workingPointKey); ask while open, the device may be gone later.
+    QString deviceKey();
     QSerialPort *port() { return &serial; }
 
     // Reads what the port holds and reassembles it.
@@ -116,7 +122,7 @@ signals:
     void linkEvent(const QDateTime &when, laser::LinkEvent event, const QString &detail);
 
 private:
-    bool openPort(OpenFailure *failure);
+    bool openPort(PortFailure *failure);
     void shut();
     void take(const QByteArray &bytes);
     void gatherDue();
@@ -136,6 +142,7 @@ private:
     StaleRule rule;
     Reading last;
     Alarms faults;
+    PortFailure lost;
     QString pointKey;   // found once per open: it may list the system's ports
     WorkingPoint lastPoint;
     QDateTime lastSent;   // none before this open's first send

@@ -31,6 +31,9 @@ enum class LinkEvent {
     Alarm,          // the laser reports a fault; detail names the condition
     AlarmCleared,
     WorkingPoint,   // the panel restored a port's last working point, or could not
+    OpenFailed,     // the panel's Open failed; detail: the port and why
+    Waiting,        // after a loss, for the device to come back
+    Reopened,       // it came back and the port is open again
 };
 
 } // namespace laser

@@ -57,6 +57,9 @@ void TrendData::event(qint64 ms, LinkEvent event)
     case LinkEvent::Alarm:
     case LinkEvent::AlarmCleared:
     case LinkEvent::WorkingPoint:
+    case LinkEvent::OpenFailed:
+    case LinkEvent::Waiting:
+    case LinkEvent::Reopened:
         break;
     }
     seen(t);

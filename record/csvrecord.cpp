@@ -99,6 +99,9 @@ QString eventKind(LinkEvent event)
     case LinkEvent::Alarm: return QStringLiteral("alarm");
     case LinkEvent::AlarmCleared: return QStringLiteral("alarm_cleared");
     case LinkEvent::WorkingPoint: return QStringLiteral("working_point");
+    case LinkEvent::OpenFailed: return QStringLiteral("open_failed");
+    case LinkEvent::Waiting: return QStringLiteral("waiting");
+    case LinkEvent::Reopened: return QStringLiteral("reopened");
     }
     return QString();
 }

@@ -69,7 +69,7 @@ private slots:
         row("MainWindow", "windowTitle", variant::kTitle, "Single-mode fibre laser control " + QByteArray(variant::kName));
         row("comboBox_button", "1", "未锁定", "Unlocked");
         row("edit_current_a", "placeholderText", "无数据", "No data");
-        row("edit_message", "text", "串口打开失败", "Could not open the serial port");
+        row("edit_message", "text", "串口打开失败：没有这个设备", "Could not open the serial port: no such device");
     }
     void texts()
     {

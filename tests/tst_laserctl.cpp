@@ -212,9 +212,9 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("lostLine");   // a regular expression
-        QTest::newRow("text, stale and recovered first") << QStringList{} << "^\\S+  lost: the port went away";
+        QTest::newRow("text, stale and recovered first") << QStringList{} << "^\\S+  lost: .+ went away \\(the device was removed\\)";
         QTest::newRow("json, reconnects") << QStringList{"--json", "--reconnect"} << "\"kind\":\"lost\"";
-        QTest::newRow("csv") << QStringList{"--csv"} << "^\\S+,lost,,,,,,,,,,the port went away";
+        QTest::newRow("csv") << QStringList{"--csv"} << "^\\S+,lost,,,,,,,,,,.+ went away \\(the device was removed\\)";
     }
 
     void monitorHangUp()

@@ -49,9 +49,9 @@ private slots:
         PortSession session;
         // Until both ways have come up often, however the two threads are scheduled.
         for (QDeadlineTimer deadline(30000); (opened < 20 || refused < 20) && !deadline.hasExpired();) {
-            laser::OpenFailure failure;
+            laser::PortFailure failure;
             if (!session.open(QString::fromLocal8Bit(link), QIODevice::ReadWrite, &failure)) {
-                refused += failure.kind == laser::OpenFailure::Refused;
+                refused += failure.kind == laser::PortFailure::NotSerial;
                 leftOpen += session.isOpen();
                 continue;
             }

@@ -38,7 +38,7 @@ private slots:
         row("frames again recover", "open a tick +2100 tick b tick", b, "enabled", "激光器状态已恢复");
         row("recovery from silence since open", "open +2100 tick a tick", a, "enabled", "激光器状态已恢复");
         row("close while stale clears", "open a tick +2100 tick close tick", none, "enabled", "串口关闭成功");
-        row("hang-up clears", "open a tick hangup", none, "enabled", "串口连接已断开");
+        row("hang-up clears", "open a tick hangup", none, "enabled", "串口连接已断开：设备已移除");
         row("reopen, stale counts from open", "open a tick close +5000 open +1000 tick", none, "enabled", "串口打开成功");
         row("reopen, new frame", "open a tick close open b tick", b, "enabled", "报警：泵浦电源异常");
         // A laser that reports every second gets 5 s before it counts as silent (the rule has its own table).
@@ -77,7 +77,7 @@ private slots:
                 (step == "stop" ? p.ui().stop_button : p.ui().start_button)->click();
             } else if (step == "hangup") {
                 pty->closeMaster();
-                QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"));
+                QTRY_VERIFY(p.ui().edit_message->text().startsWith(QStringLiteral("串口连接已断开")));
             } else {
                 QFAIL(qPrintable("unknown step " + step));
             }

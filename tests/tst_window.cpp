@@ -1,6 +1,7 @@
 // The window opening, closing and losing its port against real pseudo-terminals,
 // and what it does when the line or the system misbehaves: commands queued at
 // Close, a receive thread that cannot start.
+#include "portsession.h"
 #include "probe.h"
 #include "variant.h"
 
@@ -24,14 +25,14 @@ private slots:
         QTest::addColumn<QString>("enabled");
         QTest::addColumn<bool>("refreshing");
 
-        QTest::newRow("open failure") << QStringList{"openBad"} << "串口打开失败" << "100000" << false;
+        QTest::newRow("open failure") << QStringList{"openBad"} << "串口打开失败：没有这个设备" << "100000" << false;
         QTest::newRow("open failure, retry") << QStringList{"openBad", "open"} << "串口打开成功" << "010111" << true;
         QTest::newRow("stop") << QStringList{"open", "stop"} << "定时器关闭成功" << "011011" << false;
         QTest::newRow("stop, start") << QStringList{"open", "stop", "start"} << "定时器启动成功" << "010111" << true;
         QTest::newRow("start refused") << QStringList{"open", "start"} << "定时器启动失败" << "010111" << true;
         QTest::newRow("stop, close") << QStringList{"open", "stop", "close"} << "串口关闭成功" << "100001" << false;
         QTest::newRow("stop, close, open") << QStringList{"open", "stop", "close", "open"} << "串口打开成功" << "010111" << true;
-        QTest::newRow("failure after close") << QStringList{"open", "close", "openBad"} << "串口打开失败" << "100001" << false;
+        QTest::newRow("failure after close") << QStringList{"open", "close", "openBad"} << "串口打开失败：没有这个设备" << "100001" << false;
         QTest::newRow("nothing open yet") << QStringList{"stop", "start", "close"} << "Message" << "100000" << false;
     }
 
@@ -67,36 +68,119 @@ private slots:
         }
     }
 
-    // A lost port, then Open on another: the old worker and timer are freed.
-    void deviceLoss()
+    // Why Open failed, after the message on the line, and in English in the link log.
+    void openFailureReasons_data()
     {
+        QTest::addColumn<QString>("port");   // empty: a line another program holds
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("missing") << "/dev/laserpanel-missing" << "没有这个设备" << "missing (no such device)";
+        QTest::newRow("folder") << "/dev" << "不是串口设备" << "a directory, not a serial device";
+        QTest::newRow("not serial") << "/dev/null" << "不是串口设备" << "not a serial device (a memory device such as /dev/null)";
+        QTest::newRow("busy") << "" << "已被其他程序占用" << "busy (another program has it open)";
+    }
+    void openFailureReasons()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, reason);
+        QFETCH(QString, logged);
+        Pty pty;
+        laser::PortSession other;
+        if (port.isEmpty()) {
+            port = pty.slaveName();
+            QVERIFY(other.open(port, QIODevice::ReadWrite, nullptr));
+        }
         MainWindow w;
         MainWindowProbe p(w);
-        QPointer<serialThread> worker;
-        QPointer<QTimer> timer;
+        p.open(port);
+        QCOMPARE(p.ui().edit_message->text(), "串口打开失败：" + reason);
+        QCOMPARE(p.loggedEvents(), QStringList{"open_failed  " + port + ": " + logged});
+    }
+
+    // The port that last opened comes back at the next start; Return in the
+    // field opens it as Open does, and does nothing while a port is open.
+    void rememberedPortAndReturn()
+    {
+        Pty pty;
         {
-            Pty pty;
+            MainWindow w;
+            MainWindowProbe p(w);
             p.open(pty.slaveName());
-            QCOMPARE(p.buttons(), QStringLiteral("010111"));
-            worker = p.serialWorker();
-            timer = p.refreshTimer();
-            pty.closeMaster();
-            QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口连接已断开"));
+            p.ui().button_close->click();
+            p.open("/dev/laserpanel-missing");
         }
-        QCOMPARE(p.buttons(), QStringLiteral("100001"));
-        QVERIFY(!p.refreshTimer()->isActive());
-        QVERIFY(!p.serialPort()->isOpen());
-
-        // A lost port must not leave a notifier firing on the hung-up line: the event loop comes to rest.
-        QVERIFY(QTest::qWaitFor([] { return !QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents); }, 1000));
-
-        p.ui().button_touchOff->click();
-        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("数据写入失败"));
-
-        Pty replacement;
-        p.open(replacement.slaveName());
+        MainWindow w;
+        MainWindowProbe p(w);
+        QCOMPARE(p.ui().portnun_edit->text(), pty.slaveName());
+        QTest::keyClick(p.ui().portnun_edit, Qt::Key_Return);
         QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
-        QVERIFY(!worker && !timer);
+        p.ui().edit_message->clear();
+        QTest::keyClick(p.ui().portnun_edit, Qt::Key_Return);
+        QCOMPARE(p.ui().edit_message->text(), QString());
+    }
+
+    // The line hangs up: the window waits for the same path, says so in its
+    // title with Close usable, and reopens it as Open does, the working point
+    // restored and nothing sent; Close or an Open ends the wait. The link log
+    // notes each step.
+    void reconnection_data()
+    {
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QString>("events");   // a regular expression; {} is the port
+        QTest::newRow("the same path back") << "back" << "lost  {} went away \\(the device was removed\\)\n"
+            "waiting  for {} to come back\nopen  {}\nreopened  {} after \\d+\\.\\d s\nworking_point  restored, .*";
+        QTest::newRow("Close") << "close" << "lost  .*\nwaiting  .*\nclose  {}";
+        QTest::newRow("Open on another") << "open" << "lost  .*\nwaiting  .*\nopen  /dev/pts/\\d+";
+    }
+    void reconnection()
+    {
+        QFETCH(QString, then);
+        QFETCH(QString, events);
+        QTemporaryDir dir;
+        const QString link = dir.filePath("laser");
+        auto first = std::make_unique<Pty>();
+        QVERIFY(QFile::link(first->slaveName(), link));
+        MainWindow w;
+        MainWindowProbe p(w);
+        p.open(link);
+        p.ui().scroll_current->setValue(7);
+        p.ui().button_current_in->click();
+        const QByteArray sent = commandFrame(0, 7, 20, variant::kFreqInitialSteps);
+        QCOMPARE(first->readAtLeast(sent.size()), sent);
+        const QPointer<serialThread> worker = p.serialWorker();
+        const QPointer<QTimer> timer = p.refreshTimer();
+        p.loggedEvents();
+        QVERIFY(QFile::remove(link));
+        first.reset();
+        QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口连接已断开：设备已移除"));
+        QCOMPARE(w.windowTitle(), QString(variant::kTitle) + " — 等待重新连接");
+        QCOMPARE(p.buttons(), QStringLiteral("110001"));
+        // No notifier left firing on the hung-up line: the event loop comes to rest.
+        QVERIFY(QTest::qWaitFor([] { return !QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents); }, 1000));
+        p.ui().scroll_current->setValue(3);
+
+        Pty second;
+        if (then == "close")
+            p.ui().button_close->click();
+        else if (then == "open")
+            p.open(second.slaveName());
+        QVERIFY(QFile::link(second.slaveName(), link));
+        if (then == "close") {
+            QCOMPARE(p.buttons(), QStringLiteral("100001"));
+        } else {
+            QTRY_COMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开成功"));
+            QCOMPARE(p.buttons(), QStringLiteral("010111"));
+            QVERIFY(!worker && !timer);
+        }
+        if (then == "back") {
+            QCOMPARE(p.ui().scroll_current->value(), 7);
+            p.ui().button_current_in->click();
+            QCOMPARE(second.readAtLeast(sent.size()), sent);
+        }
+        QCOMPARE(w.windowTitle(), QString(variant::kTitle));
+        const QString logged = p.loggedEvents().join('\n');
+        QVERIFY2(QRegularExpression("^" + events.replace("{}", QRegularExpression::escape(link)) + "$").match(logged).hasMatch(),
+                 qPrintable(logged));
     }
 
     // Send or Change Mode, then at once Close or the window's end: every
@@ -141,8 +225,7 @@ private slots:
         p.setWorkerStackSize(1);   // below any platform's minimum
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("QThread::start"));
         p.open(pty.slaveName());
-        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败"));
-        QVERIFY(!p.ui().edit_message->toolTip().isEmpty());
+        QCOMPARE(p.ui().edit_message->text(), QStringLiteral("串口打开失败：the receive thread could not start"));
         QCOMPARE(p.buttons(), QStringLiteral("100000"));
         QVERIFY(!p.serialPort()->isOpen());
         p.setWorkerStackSize(0);

@@ -399,5 +399,37 @@
         <source>已禁止脚本发送命令</source>
         <translation>Scripts may no longer send commands</translation>
     </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>没有这个设备</source>
+        <translation>no such device</translation>
+    </message>
+    <message>
+        <source>不是串口设备</source>
+        <translation>not a serial device</translation>
+    </message>
+    <message>
+        <source>没有权限（需要 dialout 组）</source>
+        <translation>permission denied (the user needs the dialout group)</translation>
+    </message>
+    <message>
+        <source>已被其他程序占用</source>
+        <translation>in use by another program</translation>
+    </message>
+    <message>
+        <source>设备已移除</source>
+        <translation>the device was removed</translation>
+    </message>
+    <message>
+        <source>线路已挂断</source>
+        <translation>the line hung up</translation>
+    </message>
+    <message>
+        <source>等待重新连接</source>
+        <translation>waiting to reconnect</translation>
+    </message>
 </context>
 </TS>

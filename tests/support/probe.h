@@ -2,6 +2,7 @@
 
 #include "mainwindow.h"
 #include "mainwindowform.h"
+#include "linklog.h"
 #include "monitor.h"
 #include "ptypair.h"
 #include "serialthread.h"
@@ -41,6 +42,15 @@ struct MainWindowProbe
     void tick() { w.onTimerOut(); }
     void setWorkerStackSize(uint bytes) { w.workerStackSize = bytes; }
     Monitor *monitor() const { return w.monitor; }
+    // The link log's events not yet taken, without their times: "lost  /dev/…".
+    QStringList loggedEvents() const
+    {
+        QStringList events;
+        for (const laser::LinkLogEntry &e : const_cast<laser::LinkLog &>(w.monitor->linkLog()).takePending())
+            if (e.kind == laser::LinkLogEntry::Event)
+                events << laser::formatLine(e).section(QStringLiteral("  ----  "), 1);
+        return events;
+    }
     // Moves the window's clock on, as if that much time had passed.
     void advance(qint64 ms) { w.clockOffsetMs += ms; }
     // Types a port name and clicks Open, with no working point remembered:
