@@ -277,7 +277,8 @@ private slots:
         QCOMPARE(subscriber.s.state(), QLocalSocket::ConnectedState);
     }
 
-    // Sixteen scripts are served at once; the seventeenth is told so and let go.
+    // Sixteen scripts are served at once; the seventeenth is told so and let
+    // go, and laserctl says so, with no more on stderr.
     void seventeenthScript()
     {
         Panel panel;
@@ -289,6 +290,9 @@ private slots:
         Script another(panel.socket());
         QTRY_COMPARE(another.last("ok").value("code").toString(), QStringLiteral("busy"));
         QTRY_COMPARE(another.s.state(), QLocalSocket::UnconnectedState);
+        Child ctl(LASERCTL_PATH, {"status", "-p", panel.pty.slaveName()});
+        QCOMPARE(ctl.finish(), 6);
+        QCOMPARE(ctl.err, "laserctl: " + panel.pty.slaveName() + ": busy: the panel holds it and does not serve this script (the panel serves 16 scripts already)\n");
     }
 
     // The server comes with the first Open; what the operator chose before
