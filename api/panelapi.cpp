@@ -36,6 +36,7 @@ bool valueText(const QJsonObject &o, const QString &key, bool number, QString &o
                                              : QStringLiteral("%1: internal or external, please").arg(key));
     return false;
 }
+
 // True when an object in `json`, valid JSON, names a key twice; keys are
 // compared as decoded, so "a" and "\u0061" are the same.
 bool repeatsKey(const QByteArray &json)
