@@ -1,9 +1,11 @@
 #include "panelapi.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QLocale>
 #include <QSet>
+#include <QVector>
 
 #include <cmath>
 
@@ -34,6 +36,43 @@ bool valueText(const QJsonObject &o, const QString &key, bool number, QString &o
                                              : QStringLiteral("%1: internal or external, please").arg(key));
     return false;
 }
+
+// True when an object in `json`, valid JSON, names a key twice; keys are
+// compared as decoded, so "a" and "\u0061" are the same.
+bool repeatsKey(const QByteArray &json)
+{
+    struct Level {
+        bool object;
+        bool atKey = true;   // the next string in an object is a key
+        QSet<QString> keys;
+    };
+    QVector<Level> open;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '"') {
+            const int start = i;
+            for (++i; i < json.size() && json.at(i) != '"'; ++i)
+                if (json.at(i) == '\\')
+                    ++i;
+            if (open.isEmpty() || !open.last().object || !open.last().atKey)
+                continue;
+            const QByteArray raw = '[' + json.mid(start, i - start + 1) + ']';
+            const QString key = QJsonDocument::fromJson(raw).array().at(0).toString();
+            if (open.last().keys.contains(key))
+                return true;
+            open.last().keys.insert(key);
+            open.last().atKey = false;
+        } else if (c == '{' || c == '[') {
+            open.append(Level{c == '{', true, {}});
+        } else if ((c == '}' || c == ']') && !open.isEmpty()) {
+            open.removeLast();
+        } else if (c == ',' && !open.isEmpty()) {
+            open.last().atKey = true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 Failure parseRequest(const QByteArray &line, Request &out)
@@ -49,14 +88,18 @@ Failure parseRequest(const QByteArray &line, Request &out)
     if (!doc.isObject())
         return failure(code::badRequest, QStringLiteral("a request is a JSON object"));
     const QJsonObject o = doc.object();
-    // Echoed exactly only as a string or a whole number a double holds
-    // (|n| <= 2^53); past that a number comes back as another.
+    // Echoed exactly only as a string or a whole number below 2^53 in size: any
+    // number written from 2^53 on reads as 2^53 or more, so 2^53 itself may
+    // have been 2^53 + 1 and is refused too.
     const QJsonValue id = o.value(QStringLiteral("id"));
     const double n = id.toDouble();
     if (!id.isUndefined() && !id.isNull() && !id.isString()
-        && !(id.isDouble() && std::abs(n) <= 9007199254740992.0 && n == std::floor(n)))
-        return failure(code::badRequest, QStringLiteral("id: a string or a whole number up to 2^53"));
+        && !(id.isDouble() && std::abs(n) < 9007199254740992.0 && n == std::floor(n)))
+        return failure(code::badRequest, QStringLiteral("id: a string or a whole number below 2^53"));
     out.id = id;
+    // The parser keeps the last of two equal keys unseen: {"current":1,"current":6.8} would send 6.8 A.
+    if (repeatsKey(line))
+        return failure(code::badRequest, QStringLiteral("a key given twice in one object"));
     const QJsonValue op = o.value(QStringLiteral("op"));
     static const QHash<QString, Op> ops{{QStringLiteral("hello"), Op::Hello},
                                         {QStringLiteral("status"), Op::Status},

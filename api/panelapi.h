@@ -63,6 +63,8 @@ public:
     // The next complete line (without "\n" or "\r\n"; empty lines skipped).
     Result next(QByteArray &line);
     int buffered() const { return int(buffer.size()) - pos; }
+    // Part of a line has come, its end not yet.
+    bool midLine() const { return skipping || buffered() > 0; }
 
 private:
     QByteArray buffer;

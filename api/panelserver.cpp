@@ -34,6 +34,7 @@ struct PanelServer::Client : QObject {
     qint64 pid = -1;
     int errors = 0;
     bool subscribed = false;
+    QTimer unfinishedLine;   // from the first byte of a line to its end
 };
 
 PanelServer::PanelServer(PortSession *session, const Identity &identity, QObject *parent)
@@ -165,6 +166,11 @@ void PanelServer::accept()
         c->socket = socket;
         c->pid = peer.pid;
         clients.append(c);
+        c->unfinishedLine.setSingleShot(true);
+        c->unfinishedLine.setInterval(unfinishedLineMs);
+        connect(&c->unfinishedLine, &QTimer::timeout, this, [this, c] {
+            drop(c, QStringLiteral("its request line stayed unfinished for %1 s").arg(unfinishedLineMs / 1000.0));
+        });
         socket->setReadBufferSize(kReadBufferBytes);
         connect(socket, &QLocalSocket::readyRead, this, [this, c] { readFrom(c); });
         connect(socket, &QLocalSocket::disconnected, this, [this, c] { forget(c); });
@@ -177,16 +183,20 @@ void PanelServer::readFrom(Client *c)
 {
     c->reader.feed(c->socket->readAll());
     QByteArray line;
-    while (!c->gone) {
-        const api::LineReader::Result r = c->reader.next(line);
-        if (r == api::LineReader::None)
-            return;
+    bool ended = false;   // a line, so what is left is a new one
+    for (api::LineReader::Result r; !c->gone && (r = c->reader.next(line)) != api::LineReader::None; ended = true) {
         if (r == api::LineReader::TooLong)
             refuse(c, QJsonValue::Undefined,
                    {api::code::tooLong, QStringLiteral("a request line may hold %1 bytes").arg(api::kMaxRequestBytes)});
         else
             answer(c, line);
     }
+    if (c->gone)
+        return;
+    if (!c->reader.midLine())
+        c->unfinishedLine.stop();
+    else if (ended || !c->unfinishedLine.isActive())
+        c->unfinishedLine.start();
 }
 
 void PanelServer::answer(Client *c, const QByteArray &line)
@@ -307,6 +317,7 @@ void PanelServer::forget(Client *c)
     if (c->gone)
         return;
     c->gone = true;
+    c->unfinishedLine.stop();
     clients.removeOne(c);
     if (c->subscribed)
         --subscribers;

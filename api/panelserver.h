@@ -34,6 +34,9 @@ public:
     static constexpr int kMaxErrors = 8;
     // What one wake-up reads from a client at most.
     static constexpr qint64 kReadBufferBytes = 64 * 1024;
+    // How long a request line may take from its first byte to its end, so
+    // that slow writers cannot hold every place.
+    static constexpr int kUnfinishedLineMs = 10000;
 
     struct Identity {
         QString program, version;
@@ -47,6 +50,8 @@ public:
     bool commandsAllowed() const { return allowed_; }
     // The operator pressed Stop: the display is paused (state "paused").
     void setPaused(bool paused) { paused_ = paused; }
+    // For connections made from now on; the tests shorten it.
+    void setUnfinishedLineLimit(int ms) { unfinishedLineMs = ms; }
 
     // The panel's way of sending a script's working point: its fields show
     // it and its Send path runs; empty when sent, else why not.
@@ -88,6 +93,7 @@ private:
     QLocalServer server;
     QList<Client *> clients;
     int subscribers = 0;
+    int unfinishedLineMs = kUnfinishedLineMs;
     bool allowed_ = false;
     bool paused_ = false;
     Apply apply;

@@ -26,8 +26,19 @@ install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES laserctl/laserctl.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME laserctl)
 
-set(LASERPANEL_PACKAGE_MAINTAINER "laserpanel maintainers <laserpanel@localhost>"
-    CACHE STRING "Maintainer field of the Debian package")
+# Debian's tools take the maintainer from DEBFULLNAME and DEBEMAIL; without
+# them, a placeholder that says it is one (example.org).
+if(DEFINED ENV{DEBEMAIL})
+  set(maintainer "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+  string(STRIP "${maintainer}" maintainer)
+else()
+  set(maintainer "laserpanel maintainers <laserpanel@example.org>")
+endif()
+# A build folder may still hold the old default, which lintian refuses.
+if(LASERPANEL_PACKAGE_MAINTAINER STREQUAL "laserpanel maintainers <laserpanel@localhost>")
+  unset(LASERPANEL_PACKAGE_MAINTAINER CACHE)
+endif()
+set(LASERPANEL_PACKAGE_MAINTAINER "${maintainer}" CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME laserpanel)
 set(CPACK_PACKAGE_VENDOR laserpanel)
@@ -41,6 +52,20 @@ set(CPACK_PACKAGE_DESCRIPTION "laserpanel sets the pump current, seed pulse widt
 trigger mode of the laser and shows its status, with a trend, a CSV
 recording and a link log; laserctl does the same from a shell.
 Built for firmware ${LASERPANEL_VARIANT} (frequency steps of ${LASERPANEL_FREQ_STEP_KHZ} kHz).")
+# What Debian wants of every package: its copyright, and (a native package)
+# changelog.gz, compressed like the man pages. The entry's date honours
+# SOURCE_DATE_EPOCH.
+string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+set(changelog "${CMAKE_CURRENT_BINARY_DIR}/doc/changelog")
+configure_file(cmake/changelog.in "${changelog}" @ONLY)
+if(LASERPANEL_GZIP)
+  execute_process(COMMAND "${LASERPANEL_GZIP}" -9nf "${changelog}" RESULT_VARIABLE gzipped)
+  if(NOT gzipped EQUAL 0)
+    message(FATAL_ERROR "gzip ${changelog} failed: ${gzipped}")
+  endif()
+  string(APPEND changelog ".gz")
+endif()
+install(FILES cmake/copyright "${changelog}" DESTINATION ${CMAKE_INSTALL_DOCDIR})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -28,8 +28,8 @@ struct Chunk {
 
 class Simulator {
 public:
-    Simulator(const Options &o, int master, std::string farEnd)
-        : opt(o), master(master), farEnd(std::move(farEnd)), rng(o.seed)
+    Simulator(const Options &o, int master, const FarEnd &farEnd)
+        : opt(o), master(master), farEnd(farEnd), rng(o.seed)
     {
         pump.setTemperature = o.temp;
         pump.rampAmpsPerSecond = o.ramp;
@@ -50,6 +50,7 @@ private:
     void writeDue(Clock::time_point now);
     void readCommands(Clock::time_point now);
     void report(const std::vector<sim::CommandReader::Event> &events, Clock::time_point now);
+    void clientsChanged();
     void attach();
     void detach();
     void finish(bool hangup);
@@ -58,14 +59,15 @@ private:
 
     const Options &opt;
     int master;
-    std::string farEnd;
+    const FarEnd &farEnd;
     std::mt19937 rng;
     sim::Pump pump;
     sim::CommandReader reader;
     std::deque<Chunk> out;
     double rate = 5.0;
     Clock::duration period{};
-    bool attached = false;
+    int clients = 0;
+    bool attached = false; // while a client has the line open
     bool waitWritable = false;
     long scheduled = 0, sent = 0, skipped = 0;
     Clock::time_point lastModel, lastInput;
@@ -116,6 +118,19 @@ std::size_t Simulator::backlog() const
     for (const Chunk &c : out)
         n += c.bytes.size();
     return n;
+}
+
+// The kernel reports each open and close of the far end by a client, a killed
+// one too, so the line is never looked at by polling.
+void Simulator::clientsChanged()
+{
+    for (int change : clientChanges(farEnd)) {
+        clients = std::max(0, clients + change);
+        if (change > 0 && clients == 1)
+            attach();
+        else if (change < 0 && clients == 0)
+            detach();
+    }
 }
 
 void Simulator::attach()
@@ -186,7 +201,7 @@ void Simulator::writeDue(Clock::time_point now)
             } else if (errno == EINTR) {
                 continue;
             } else {
-                detach();
+                out.clear();
             }
             return;
         }
@@ -229,10 +244,7 @@ void Simulator::readCommands(Clock::time_point now)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
-        detach(); // EIO: the last reader closed the line
-        return;
+        return; // nothing more now: we hold the far end, so never an end of file
     }
 }
 
@@ -243,7 +255,9 @@ void Simulator::finish(bool hangup)
     if (hangup)
         output.sayLast("hangup");
     close(master);
-    removeLink(opt.link, farEnd);
+    close(farEnd.fd);
+    close(farEnd.watch);
+    removeLink(opt.link, farEnd.path);
     stopSignal = 0;
     if (skipped)
         output.sayLast("skipped: " + std::to_string(skipped));
@@ -272,11 +286,6 @@ void Simulator::run()
         if (now >= hangupAt)
             return finish(true);
 
-        if (!attached) {
-            pollfd p{master, 0, 0};
-            if (poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP))
-                attach();
-        }
         if (now >= nextTick) {
             tick(now);
             nextTick += period;
@@ -312,26 +321,23 @@ void Simulator::run()
         output.flush();
 
         Clock::time_point wake = std::min({nextTick, hangupAt, lastFramesCheck});
-        if (!attached)
-            wake = std::min(wake, now + attachPoll);
         if (attached && !waitWritable && !out.empty())
             wake = std::min(wake, out.front().due);
         if (reader.pending())
             wake = std::min(wake, lastInput + commandIdle);
 
-        // Our end reports hang-up for as long as nobody has the line open, so
-        // it is only watched while someone does. Our output is watched only
-        // while it has lines its reader did not take.
-        pollfd p[2] = {{attached ? master : -1, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
+        // Our output is watched only while it has lines its reader did not take.
+        pollfd p[3] = {{master, static_cast<short>(POLLIN | (waitWritable ? POLLOUT : 0)), 0},
+                       {farEnd.watch, POLLIN, 0},
                        {output.waitFd(), POLLOUT, 0}};
-        const int r = waitFor(p, 2, wake - now);
+        const int r = waitFor(p, 3, wake - now);
         if (r <= 0)
             continue;
         now = Clock::now();
         if (p[0].revents & POLLIN)
             readCommands(now);
-        if (attached && (p[0].revents & (POLLHUP | POLLERR)) && !(p[0].revents & POLLIN))
-            detach();
+        if (p[1].revents & POLLIN)
+            clientsChanged();
         if (attached && (p[0].revents & POLLOUT))
             waitWritable = false;
     }
@@ -340,7 +346,7 @@ void Simulator::run()
 
 } // namespace
 
-void simulate(const Options &o, int master, const std::string &farEnd)
+void simulate(const Options &o, int master, const FarEnd &farEnd)
 {
     Simulator(o, master, farEnd).run();
 }

@@ -26,22 +26,20 @@ int main(int argc, char **argv)
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     fcntl(master, F_SETFD, FD_CLOEXEC);
     const char *name = ptsname(master);
-    if (!name || !resetFarEnd(name)) {
-        std::fprintf(stderr, "laser-sim: cannot set up the far end of the pseudo-terminal\n");
+    FarEnd farEnd;
+    if (!name || !holdFarEnd(name, farEnd))
         return 1;
-    }
-    const std::string farEnd = name;
 
     catchStopSignals();
     std::signal(SIGPIPE, SIG_IGN);
 
     // Whoever waits for these lines opens the link next, so it must exist first.
-    if (!makeLink(opt.link, farEnd)) {
+    if (!makeLink(opt.link, farEnd.path)) {
         close(master);
         return 1;
     }
     output.open();
-    say("port: " + farEnd);
+    say("port: " + farEnd.path);
     say("link: " + opt.link);
     say("seed: " + std::to_string(opt.seed));
 

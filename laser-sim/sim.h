@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include <poll.h>
 #include <unistd.h>
@@ -24,8 +25,6 @@ constexpr double lineBytesPerSecond = 11520.0;
 // Past this much unwritten output the reader is not keeping up; frames are
 // skipped rather than queued without bound.
 constexpr std::size_t backlogLimit = 4096;
-// While nobody has the line open, how often to look again.
-constexpr auto attachPoll = std::chrono::milliseconds(20);
 // A command left incomplete this long is given up on.
 constexpr auto commandIdle = std::chrono::seconds(1);
 // At exit, how long the reader of our output gets to take the last lines.
@@ -97,17 +96,29 @@ private:
 extern LineOutput output;
 void say(const std::string &line);
 
-// The far end raw and empty for the next reader; false when it cannot be.
-bool resetFarEnd(const std::string &path);
-bool configureLine(int fd);
+// The far end, held open by the simulator for the whole run so that what a
+// client writes before it closes is never lost: `fd` is ours, and `watch` an
+// inotify descriptor that reports the clients' opens and closes.
+struct FarEnd {
+    std::string path;
+    int fd = -1;
+    int watch = -1;
+};
+// Opens the far end raw and starts watching it; false with the reason printed.
+bool holdFarEnd(const char *path, FarEnd &farEnd);
+// Raw, empty and no longer exclusive, for the next client: the last one may
+// have been killed with the line in its exclusive mode.
+void resetFarEnd(const FarEnd &farEnd);
+// Clients that opened (+1) and closed (-1) the far end since the last call.
+std::vector<int> clientChanges(const FarEnd &farEnd);
+// Bytes the client has not taken yet.
+long unread(const FarEnd &farEnd);
 // Makes `link` lead to `target`, refusing what is not ours to replace.
 bool makeLink(const std::string &link, const std::string &target);
 // Removes `link` if it still leads to `target`.
 void removeLink(const std::string &link, const std::string &target);
-// Bytes the reader has not taken yet, or -1 if we cannot tell.
-long unread(const std::string &farEnd);
 
 // Status frames out, commands in, until a stop signal, a hang-up or --count.
-void simulate(const Options &o, int master, const std::string &farEnd);
+void simulate(const Options &o, int master, const FarEnd &farEnd);
 
 } // namespace simprog

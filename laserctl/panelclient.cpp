@@ -53,7 +53,10 @@ void PanelClient::subscribe()
 
 void PanelClient::readLines()
 {
-    buffer += socket.readAll();
+    // Only what has come: after the panel closed the connection a read for
+    // more goes to the closed socket underneath, which Qt warns about.
+    if (socket.bytesAvailable() > 0)
+        buffer += socket.read(socket.bytesAvailable());
     int start = 0;
     for (int end; (end = buffer.indexOf('\n', start)) >= 0; start = end + 1) {
         const QJsonDocument doc = QJsonDocument::fromJson(buffer.mid(start, end - start));

@@ -299,9 +299,9 @@ PortSession::Sent PortSession::send(const WorkingPoint &point)
 {
     if (!isOpen() || !(mode & QIODevice::WriteOnly))
         return Sent::NotOpen;
-    if (serial.bytesToWrite() > kBacklogLimitBytes)
-        return Sent::Backlog;
     const QByteArray frame = encodeCommandFrame(point);
+    if (serial.bytesToWrite() + frame.size() > kBacklogLimitBytes)
+        return Sent::Backlog;
     if (serial.write(frame) != frame.size())
         return Sent::Failed;
     // To the line before the store, whose lock may keep it waiting; only if

@@ -43,7 +43,7 @@ class PortSession : public QObject
 
 public:
     // At 115200 baud a frame takes about 1.1 ms: ten frames still waiting mean
-    // the far end takes nothing, and queueing more would hide it.
+    // the far end takes nothing, and queueing an eleventh would hide it.
     static constexpr qint64 kBacklogLimitBytes = 10 * 13;
     // How long Close gives queued commands to reach the line.
     static constexpr int kDrainLimitMs = 500;

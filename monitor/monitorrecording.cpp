@@ -85,7 +85,8 @@ void Monitor::recordingFailed(const QString &reason)
 {
     log.event(QDateTime::currentMSecsSinceEpoch(), LinkEvent::RecordingStopped, reason);
     recordingChanged();
-    emit message(QCoreApplication::translate("MainWindow", "记录写入失败：%1，记录已停止").arg(reason));
+    const QString shown = reason == kFileRemoved ? QCoreApplication::translate("MainWindow", "文件已被删除") : reason;
+    emit message(QCoreApplication::translate("MainWindow", "记录写入失败：%1，记录已停止").arg(shown));
 }
 
 void Monitor::recordingChanged()

@@ -2,7 +2,6 @@
 
 #include "recordfile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -128,7 +127,7 @@ bool Recorder::stillInFolder(QString *error) const
         return true;
 #endif
     if (error)
-        *error = QCoreApplication::translate("MainWindow", "文件已被删除");
+        *error = kFileRemoved;
     return false;
 }
 

@@ -10,6 +10,10 @@ class QTimer;
 
 namespace laser {
 
+// The reason failed() gives when the file left its folder; front ends that
+// speak another language show their own words for it.
+inline const QString kFileRemoved = QStringLiteral("the file was removed");
+
 // laserpanel-20261207-140321.csv in `folder`.
 QString defaultRecordingPath(const QString &folder, const QDateTime &now);
 

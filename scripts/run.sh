@@ -2,11 +2,20 @@
 # Installs what is missing, builds the panel, laserctl and the simulated laser
 # (all that `cmake --install` puts in place, and the simulator), and starts the
 # panel and the simulator: the panel talks to it over a pseudo-terminal.
-# Usage: scripts/run.sh [v1.3|v1.2]
+# Usage: scripts/run.sh [v1.3|v1.2] [laser-sim options...]
+#   e.g. scripts/run.sh --hangup-after 5,  scripts/run.sh v1.2 --fault pump
 set -euo pipefail
 cd "$(dirname "$0")/.."
-variant="${1:-v1.3}"
+variant=v1.3
+case "${1:-}" in v1.*) variant=$1; shift ;; esac
+# The link the panel is told to open: the simulator's own option wins.
 link=/tmp/laserpanel-sim
+previous=
+for arg in "$@"; do
+  case "$arg" in --link=*) link=${arg#--link=} ;; esac
+  [ "$previous" = --link ] && link=$arg
+  previous=$arg
+done
 
 bash scripts/deps.sh
 dir="build/$variant"
@@ -18,7 +27,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 No display: the panel is a desktop window and needs an X11 or Wayland session.
 The build is ready. To run it on a virtual display instead:
   sudo apt-get install xvfb      # once
-  xvfb-run -a bash scripts/run.sh $variant
+  xvfb-run -a bash scripts/run.sh $variant $*
 xvfb-run gives its DISPLAY and XAUTHORITY to its own child only (another shell gets
 "Authorization required"), so take a screenshot from inside that child once the
 window is there, for example (sudo apt-get install xdotool imagemagick):
@@ -30,10 +39,29 @@ MSG
   exit 2
 fi
 
-"$dir/laser-sim/laser-sim" --link "$link" --variant "$variant" &
+"$dir/laser-sim/laser-sim" --link "$link" --variant "$variant" "$@" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+# Started: alive, and the link leads to the pseudo-terminal it holds open
+# (past its standard streams), not to one a killed run left.
+started() {
+  kill -0 "$sim" 2>/dev/null || return 1
+  local target fd
+  target=$(readlink -e "$link") || return 1
+  for fd in /proc/"$sim"/fd/*; do
+    [ "${fd##*/}" -gt 2 ] && [ "$(readlink "$fd")" = "$target" ] && return 0
+  done
+  return 1
+}
+for _ in $(seq 50); do
+  started && break
+  kill -0 "$sim" 2>/dev/null || break
+  sleep 0.1
+done
+if ! started; then
+  echo "run.sh: the simulated laser did not start (its reason is above); not starting the panel." >&2
+  exit 1
+fi
 
 echo
 echo "Simulated laser ready. In the panel, type  $link  into the COM: field and press Open."

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package that `cpack -G DEB` makes of a built tree: its name, its
-# files, its dependencies, its man pages and completion, and both programs run
-# from the unpacked package, the panel against the simulator.
+# files, lintian's verdict, its dependencies, its man pages and completion, and
+# both programs run from the unpacked package, the panel against the simulator.
 # Usage: tests/package.sh BUILD_DIR PACKAGE_VERSION
 set -euo pipefail
 build=$1 version=$2
@@ -18,11 +18,22 @@ expected="./usr/bin/laserctl
 ./usr/bin/laserpanel
 ./usr/share/applications/laserpanel.desktop
 ./usr/share/bash-completion/completions/laserctl
+./usr/share/doc/laserpanel/changelog.gz
+./usr/share/doc/laserpanel/copyright
 ./usr/share/icons/hicolor/scalable/apps/laserpanel.svg
 ./usr/share/man/man1/laserctl.1.gz
 ./usr/share/man/man1/laserpanel.1.gz"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)
 [ "$files" = "$expected" ] || fail "files: $(diff <(echo "$expected") <(echo "$files") | grep '^[<>]' | tr '\n' ' ')"
+
+# Debian's checks where lintian is installed; and, with executables only, no
+# maintainer scripts (an ldconfig trigger is for shared libraries).
+if command -v lintian >/dev/null; then
+  errors=$(lintian "$deb" 2>/dev/null | grep '^E:' || true)
+  [ -z "$errors" ] || fail "lintian: $errors"
+fi
+scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -vxE '\./|\./(control|md5sums)' || true)
+[ -z "$scripts" ] || fail "maintainer scripts: $scripts"
 
 # shlibdeps' libraries and the CJK font, which no library names.
 depends=$(dpkg-deb -f "$deb" Depends)

@@ -169,8 +169,8 @@ private slots:
         const QString v = variant::kName;
         QTest::newRow("hello") << QByteArray(R"({"op":"hello","id":1})") << false
             << QStringList{"ok=true", "id=1", "program=laserpanel", "variant=" + v, "commands_allowed=false"} << QByteArray();
-        QTest::newRow("status") << QByteArray(R"({"op":"status","id":"s"})") << false
-            << QStringList{"id=s", "state=live", "status/kind=status", "status/current_A=2.35", "status/trigger=external"} << QByteArray();
+        QTest::newRow("status") << QByteArray(R"({"op":"status","id":"op"})") << false
+            << QStringList{"id=op", "state=live", "status/kind=status", "status/current_A=2.35", "status/trigger=external"} << QByteArray();
         QTest::newRow("set, refused") << QByteArray(R"({"op":"set","id":2,"current":3})") << false
             << QStringList{"ok=false", "id=2", "code=refused"} << QByteArray();
         QTest::newRow("set, allowed") << QByteArray(R"({"op":"set","current":2.45,"pulse":"3.3","freq":300,"trigger":"external"})") << true
@@ -183,8 +183,10 @@ private slots:
         QTest::newRow("set misspelt") << QByteArray(R"({"op":"set","curent":1})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("set, wrong type") << QByteArray(R"({"op":"set","freq":[300]})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("unknown op") << QByteArray(R"({"op":"fire","id":9})") << true << QStringList{"code=bad_request", "id=9"} << QByteArray();
-        // Past 2^53 a number would come back as another one.
-        QTest::newRow("id past 2^53") << QByteArray(R"({"op":"hello","id":17777777777777777})") << true << QStringList{"code=bad_request"} << QByteArray();
+        // From 2^53 on a number would come back as another one.
+        QTest::newRow("id -(2^53 - 1)") << QByteArray(R"({"op":"hello","id":-9007199254740991})") << true << QStringList{"ok=true", "id=-9007199254740991"} << QByteArray();
+        QTest::newRow("id 2^53 + 1") << QByteArray(R"({"op":"hello","id":9007199254740993})") << true << QStringList{"code=bad_request"} << QByteArray();
+        QTest::newRow("key given twice") << QByteArray(R"({"op":"set","current":1,"curr\u0065nt":6.8})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("not JSON") << QByteArray("{\"op\":") << true << QStringList{"ok=false", "code=bad_json"} << QByteArray();
         // A line may hold 4 KiB, not a byte more.
         const QByteArray hello = R"({"op":"hello")";
@@ -259,7 +261,25 @@ private slots:
         QTEST(!script.call(R"({"op":"hello"})").isEmpty(), "open");
     }
 
-    // Sixteen scripts are served at once; the seventeenth is told so and let go.
+    // A line unfinished for the limit, though its bytes keep coming, closes its
+    // connection; a subscriber whose lines all ended, though it sent its last byte first, stays.
+    void unfinishedLine()
+    {
+        Panel panel;
+        panel.server()->setUnfinishedLineLimit(300);
+        Script subscriber(panel.socket()), slow(panel.socket());
+        subscriber.s.write("{\"op\":\"hello\"}\n{\"op\":\"subscr");
+        QTRY_COMPARE(subscriber.replies(), 1);
+        QCOMPARE(at(subscriber.call("ibe\"}"), "subscribed"), QString("true"));
+        QTimer drip;   // a byte at a time, the line never ending
+        QObject::connect(&drip, &QTimer::timeout, [&] { slow.s.write("{"); });
+        drip.start(50);
+        QTRY_COMPARE(slow.s.state(), QLocalSocket::UnconnectedState);
+        QCOMPARE(subscriber.s.state(), QLocalSocket::ConnectedState);
+    }
+
+    // Sixteen scripts are served at once; the seventeenth is told so and let
+    // go, and laserctl says so, with no more on stderr.
     void seventeenthScript()
     {
         Panel panel;
@@ -271,6 +291,9 @@ private slots:
         Script another(panel.socket());
         QTRY_COMPARE(another.last("ok").value("code").toString(), QStringLiteral("busy"));
         QTRY_COMPARE(another.s.state(), QLocalSocket::UnconnectedState);
+        Child ctl(LASERCTL_PATH, {"status", "-p", panel.pty.slaveName()});
+        QCOMPARE(ctl.finish(), 6);
+        QCOMPARE(ctl.err, "laserctl: " + panel.pty.slaveName() + ": busy: the panel holds it and does not serve this script (the panel serves 16 scripts already)\n");
     }
 
     // The server comes with the first Open; what the operator chose before

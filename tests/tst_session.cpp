@@ -86,7 +86,7 @@ private slots:
         }
         QCOMPARE(result, PortSession::Sent::Backlog);
         const int waiting = session.waitingCommands();
-        QVERIFY(waiting > 0 && waiting <= 11);   // one frame past the limit at most
+        QVERIFY(waiting > 0 && waiting <= 10);
         // The tail of a frame whose head went out, as a line that takes part of a write leaves it.
         session.port()->write(laser::encodeCommandFrame(laser::WorkingPoint{}).right(6));
         QElapsedTimer closing;
@@ -102,18 +102,27 @@ private slots:
         QCOMPARE(received.size(), (sent.size() - waiting) * laser::kFrameSize);
     }
 
-    // A line whose output is stopped takes nothing: the one command sent is
-    // the one Close reports as not delivered.
-    void oneCommandLeftAtClose()
+    // A line whose output is stopped takes nothing: ten commands queue, an
+    // eleventh is refused, and Close reports those queued as not delivered.
+    void commandsLeftAtClose_data()
     {
+        QTest::addColumn<int>("sends");
+        QTest::newRow("one") << 1;
+        QTest::newRow("ten") << 10;
+        QTest::newRow("eleven") << 11;
+    }
+    void commandsLeftAtClose()
+    {
+        QFETCH(int, sends);
         Pty pty;
         PortSession session;
         QSignalSpy events(&session, &PortSession::linkEvent);
         QVERIFY(session.open(pty.slaveName(), QIODevice::ReadWrite, nullptr));
         QCOMPARE(::tcflow(int(session.port()->handle()), TCOOFF), 0);
-        QCOMPARE(session.send(laser::WorkingPoint{}), PortSession::Sent::Ok);
-        QCOMPARE(session.close(), 1);
-        QCOMPARE(events.at(events.size() - 2).at(2).toString(), QStringLiteral("1 commands not delivered"));
+        for (int i = 1; i <= sends; ++i)
+            QCOMPARE(session.send(laser::WorkingPoint{}), i <= 10 ? PortSession::Sent::Ok : PortSession::Sent::Backlog);
+        QCOMPARE(session.close(), std::min(sends, 10));
+        QCOMPARE(events.at(events.size() - 2).at(2).toString(), QStringLiteral("%1 commands not delivered").arg(std::min(sends, 10)));
     }
 
     // What the session reports, step by step: frames ("flags" or

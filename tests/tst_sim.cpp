@@ -1,14 +1,20 @@
 // The simulated laser: its encoding, read back the way the panel reads it, and
 // how it reads commands; laser-sim as a program: its options and its link.
-#include "childprocess.h"
+#include "commandframe.h"
 #include "ptypair.h"
 #include "reading.h"
 #include "simlaser.h"
+#include "simprocess.h"
 #include "statusdecode.h"
 
 #include <QtTest>
 
 #include <cmath>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 class TestSim : public QObject {
     Q_OBJECT
@@ -98,12 +104,13 @@ private slots:
 
     // What a run is started with: a whole number where one is asked for, a decimal one
     // in range elsewhere (strtod alone took fractions, hex, blanks and "inf"), else exit 2;
-    // an existing link is taken over only when it is a leftover, dangling. One to a live
-    // pty is a running simulator's; it and anything else are refused (exit 1) and left.
+    // an existing link is taken over only when it is a leftover: dangling, or to a pty no
+    // other simulator plays on (a killed one's, whose number came round again). One to a
+    // running simulator's pty and anything else are refused (exit 1) and left.
     void startUp_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("existing");   // at the link: a "file", or a link to a "pty" or to one "gone"
+        QTest::addColumn<QString>("existing");   // at the link: a "file", a link to a "pty", to one "gone", or a "sim" running or "killed"
         QTest::addColumn<int>("exitCode");
         QTest::newRow("whole: fraction") << QStringList{"--burst", "2.9"} << "" << 2;
         QTest::newRow("whole: below its range") << QStringList{"--burst", "0"} << "" << 2;
@@ -116,7 +123,9 @@ private slots:
         QTest::newRow("every form and bound") << QStringList{"--burst", "100", "--seed", "4294967295", "--rate", "1e0", "--temp", "-20",
                                                              "--ramp", "+2.5", "--tau", ".5", "--hangup-after", "0", "--fault", "pump", "--fault", "tec,temp"} << "" << 0;
         QTest::newRow("plain file") << QStringList{} << "file" << 1;
-        QTest::newRow("link to a live pty") << QStringList{} << "pty" << 1;
+        QTest::newRow("link to a pty no simulator plays on") << QStringList{} << "pty" << 0;
+        QTest::newRow("link to a running simulator") << QStringList{} << "sim" << 1;
+        QTest::newRow("link a killed simulator left") << QStringList{} << "killed" << 0;
         QTest::newRow("dangling link") << QStringList{} << "gone" << 0;
     }
     void startUp()
@@ -127,18 +136,63 @@ private slots:
         QTemporaryDir dir;
         Pty pty;
         const QString link = dir.filePath("laser"), target = existing == "pty" ? pty.slaveName() : dir.filePath(existing);
-        if (!existing.isEmpty())
+        std::unique_ptr<SimProcess> other;
+        if (existing == "sim" || existing == "killed") {
+            other = std::make_unique<SimProcess>(LASER_SIM_PATH, QStringList{}, link);
+            QVERIFY(other->ready());
+            if (existing == "killed") {
+                other->signal(SIGKILL);
+                QCOMPARE(other->finish(), -2);
+            }
+        } else if (!existing.isEmpty()) {
             QVERIFY(existing == "file" ? QFile(link).open(QIODevice::WriteOnly) : QFile::link(target, link));
+        }
+        const QString before = QFileInfo(link).symLinkTarget();
         // --count 0 ends a run that starts at once; the row's options come after it.
         Child sim(LASER_SIM_PATH, QStringList{"--link", link, "--count", "0"} + args);
         QCOMPARE(sim.finish(5000), exitCode);
         if (exitCode == 2)
             QVERIFY2(sim.err.contains(args[0] + ": '" + args[1] + "' is not"), qPrintable(sim.err));
         else if (exitCode == 1)   // left as it was
-            QCOMPARE(QFileInfo(link).symLinkTarget(), existing == "file" ? QString() : target);
+            QCOMPARE(QFileInfo(link).symLinkTarget(), before);
         else   // made, and taken away at the end
             QVERIFY2(sim.err.isEmpty() && sim.find("link: ") == "link: " + link && !QFileInfo(link).isSymLink(), qPrintable(sim.all()));
         QCOMPARE(QFileInfo::exists(link), exitCode == 1);
+    }
+
+    // A client killed while it holds the line in its exclusive mode (laserctl
+    // through Qt) leaves it free: the simulator sees it go and clears the mode.
+    void killedClient()
+    {
+        SimProcess sim(LASER_SIM_PATH, {"--rate", "20"});
+        QVERIFY(sim.ready());
+        Child client(LASERCTL_PATH, {"monitor", "-p", sim.link});
+        QVERIFY(client.waitForLine("current"));
+        client.signal(SIGKILL);
+        QVERIFY(sim.waitForLine("reader: closed"));
+        const int fd = ::open(QFile::encodeName(sim.link), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        int exclusive = -1;
+        QCOMPARE(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        ::close(fd);
+        QCOMPARE(exclusive, 0);
+    }
+
+    // A client that opens, writes a command and closes at once has it printed
+    // within 100 ms, each time.
+    void writeAndClose()
+    {
+        SimProcess sim(LASER_SIM_PATH, {});
+        QVERIFY(sim.ready());
+        for (int current : {10, 11, 12}) {
+            const QByteArray frame = laser::encodeCommandFrame(laser::WorkingPoint{false, current, 34, 20, 30});
+            QElapsedTimer clock;
+            clock.start();
+            const int fd = ::open(QFile::encodeName(sim.link), O_RDWR | O_NOCTTY);
+            QCOMPARE(::write(fd, frame.constData(), size_t(frame.size())), ssize_t(frame.size()));
+            ::close(fd);
+            QVERIFY(sim.waitForLine("raw=" + frame.toHex(' ').toUpper(), 1000));
+            QVERIFY2(clock.elapsed() < 100, qPrintable(QString("printed after %1 ms").arg(clock.elapsed())));
+        }
     }
 };
 
