@@ -106,6 +106,8 @@ private:
     // A red readout for each fault the laser reports.
     void showAlarms();
     void reportAlarm(laser::LinkEvent event, const QString &condition);
+    // An alarm's name in the interface's language.
+    QString alarmText(int condition) const;
     // At Open: the port's last working point back into the setpoints, unsent.
     void restoreWorkingPoint();
     void showWorkingPoint(const laser::WorkingPoint &point);
@@ -144,6 +146,7 @@ private:
     QElapsedTimer clock;
     qint64 clockOffsetMs = 0;   // lets the tests move time on
     bool shownStale = false;    // as the status area last showed it
+    QString readoutTip;         // what the readouts say of their data, alarms aside
     bool textLeads = false;     // a scroll bar follows typed text
     QLineEdit *editedField = nullptr;   // whose text the operator's own edit is changing
     Monitor *monitor = nullptr;

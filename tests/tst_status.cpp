@@ -7,6 +7,16 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+// Every widget's place in the window, once the layout has settled.
+static QVector<QRect> geometries(QWidget &w)
+{
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QVector<QRect> all;
+    for (QWidget *child : w.findChildren<QWidget *>())
+        all << QRect(child->mapTo(&w, QPoint()), child->size());
+    return all;
+}
+
 class StatusTest : public QObject
 {
     Q_OBJECT
@@ -57,6 +67,10 @@ private slots:
         QScopedPointer<Pty> pty;
         MainWindow w;
         MainWindowProbe p(w);
+        // No look moves a widget: the layout before and after the steps is the same.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QVector<QRect> layout = geometries(w);
         for (const QString &step : steps) {
             if (step == "open") {
                 pty.reset(new Pty);
@@ -83,9 +97,12 @@ private slots:
             }
         }
         QTEST(p.status(), "shown");
+        QCOMPARE(geometries(w), layout);
         QCOMPARE(p.readoutsEnabled(), readouts == "paused" ? QStringLiteral("enabled") : readouts);
         QTEST(p.ui().edit_message->text(), "message");
         for (QWidget *r : p.readouts()) {
+            if (r->property("look") == "alarm")
+                continue;   // its tooltip names the alarm
             QCOMPARE(r->toolTip().isEmpty(), readouts == "enabled");
             QCOMPARE(r->toolTip() == QStringLiteral("显示已暂停"), readouts == "paused");
             QCOMPARE(r->property("look").toString() == "paused", readouts == "paused");
@@ -112,38 +129,44 @@ private slots:
         QCOMPARE(o.p.readoutsEnabled(), QStringLiteral("disabled"));
     }
 
-    // Each fault turns its readout red with one message when it starts and one
-    // when it clears; the other readouts keep their look. Stale data shows no
-    // fault as current.
+    // Each fault turns its readout red, named with its start in its tooltip;
+    // the message line names every fault active, and the last one cleared;
+    // the other readouts keep their look. Stale data shows no fault as current.
     void alarms_data()
     {
-        QTest::addColumn<QByteArray>("fault");   // a payload with the fault
-        QTest::addColumn<int>("readout");        // index in probe's readouts()
-        QTest::addColumn<QString>("message");
-        QTest::newRow("pump supply") << QByteArray::fromHex("0029 00 00 03c7 0000 02") << 3 << "泵浦电源异常";
-        QTest::newRow("TEC lock lost") << QByteArray::fromHex("0029 00 00 03c7 0000 01") << 4 << "TEC 失锁";
-        QTest::newRow("temperature") << QByteArray::fromHex("0029 00 00 05a4 0000 03") << 1 << "泵浦温度超出标定范围";
+        QTest::addColumn<QByteArray>("fault");   // a payload with the faults
+        QTest::addColumn<QList<int>>("red");     // indexes in probe's readouts()
+        QTest::newRow("pump supply") << QByteArray::fromHex("0029 00 00 03c7 0000 02") << QList<int>{3};
+        QTest::newRow("TEC lock lost") << QByteArray::fromHex("0029 00 00 03c7 0000 01") << QList<int>{4};
+        QTest::newRow("temperature") << QByteArray::fromHex("0029 00 00 05a4 0000 03") << QList<int>{1};
+        QTest::newRow("pump supply and TEC, one frame") << QByteArray::fromHex("0029 00 00 03c7 0000 00") << QList<int>{3, 4};
     }
     void alarms()
     {
         QFETCH(QByteArray, fault);
-        QFETCH(int, readout);
-        QFETCH(QString, message);
+        QFETCH(QList<int>, red);
+        const QStringList names{"", "泵浦温度超出标定范围", "", "泵浦电源异常", "TEC 失锁"};
+        QStringList named;
+        for (int i : red)
+            named << names[i];
         OpenWindow o;
         const QByteArray normal = QByteArray::fromHex("0029 00 00 03c7 0000 03");
         for (const QByteArray &payload : {normal, fault}) {
             o.p.receive(payload);
             o.p.tick();
         }
-        QCOMPARE(o.p.ui().edit_message->text(), "报警：" + message);
-        for (int i = 0; i < 5; ++i)
-            QCOMPARE(o.p.readouts()[i]->property("look").toString(), i == readout ? QStringLiteral("alarm") : QString());
+        QCOMPARE(o.p.ui().edit_message->text(), "报警：" + named.join("、"));
+        for (int i = 0; i < 5; ++i) {
+            QWidget *r = o.p.readouts()[i];
+            QCOMPARE(r->property("look").toString(), red.contains(i) ? QStringLiteral("alarm") : QString());
+            QCOMPARE(QRegularExpression("^" + names[i] + "，自 \\d\\d:\\d\\d:\\d\\d 起$").match(r->toolTip()).hasMatch(), red.contains(i));
+        }
         o.p.advance(2100);
         o.p.tick();
-        QCOMPARE(o.p.readouts()[readout]->property("look").toString(), QString());
+        QCOMPARE(o.p.readouts()[red[0]]->property("look").toString(), QString());
         o.p.receive(normal);
-        QCOMPARE(o.p.ui().edit_message->text(), "报警解除：" + message);
-        QCOMPARE(o.p.readouts()[readout]->property("look").toString(), QString());
+        QCOMPARE(o.p.ui().edit_message->text(), "报警解除：" + named.last());
+        QCOMPARE(o.p.readouts()[red[0]]->property("look").toString(), QString());
     }
 
     // End to end: a command sent; the laser ramps to it, settles its temperature
