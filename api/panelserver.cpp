@@ -225,7 +225,8 @@ QByteArray PanelServer::handle(Client *c, const api::Request &request)
             request.id,
             {{QStringLiteral("state"), linkState()},
              {QStringLiteral("status"),
-              hasFrame() ? QJsonValue(json::statusJson(csv::isoTime(lastAt), last)) : QJsonValue()}});
+              hasFrame() ? QJsonValue(json::statusJson(csv::isoTime(lastAt), last)) : QJsonValue()},
+             {QStringLiteral("alarms"), QJsonArray::fromStringList(Alarms::names(shownAlarms(*session)))}});
     case api::Op::Subscribe:
         if (!c->subscribed) {
             c->subscribed = true;
