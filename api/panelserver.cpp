@@ -241,10 +241,12 @@ QByteArray PanelServer::handle(Client *c, const api::Request &request)
 
 QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
 {
-    if (!allowed_ || !apply)
+    if (!allowed_ || !apply) {
+        say(QStringLiteral("command from a script (process %1) refused: not allowed by the operator").arg(c->pid));
         return api::errorLine(request.id, {api::code::refused,
                                            QStringLiteral("the panel refuses commands from scripts (its operator has "
                                                           "not allowed them)")});
+    }
     // Values not given keep the laser's working point: the last command sent
     // on this port, not what the panel's fields hold unsent.
     WorkingPoint start;
@@ -255,7 +257,7 @@ QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
         return api::errorLine(request.id, {api::code::badValue, set.error});
     capturing = true;
     capturedFrame.clear();
-    const QString unsent = apply(set.point);
+    const QString unsent = apply(set.point, c->pid);
     capturing = false;
     const WorkingPoint &s = captured;
     if (!unsent.isEmpty() || capturedFrame.isEmpty()) {

@@ -21,25 +21,6 @@
 namespace {
 constexpr int kRefreshIntervalMs = 500;
 
-// The title translates without its variant, which every language keeps.
-constexpr char kTitleSource[] = QT_TRANSLATE_NOOP("MainWindow", "单模光纤激光器控制软件");
-
-constexpr bool isTitle(const char *title, const char *source, const char *variant)
-{
-    while (*source)
-        if (*title++ != *source++)
-            return false;
-    if (*title++ != ' ')
-        return false;
-    while (*variant)
-        if (*title++ != *variant++)
-            return false;
-    return *title == '\0';
-}
-// Without a catalogue the window keeps the form's title (CMake's LASERPANEL_TITLE).
-static_assert(isTitle(variant::kTitle, kTitleSource, variant::kName),
-              "kTitleSource must match LASERPANEL_TITLE_SOURCE in CMakeLists.txt");
-
 // The frequency field's steps per unit: it reads whole kHz, variant::kFreqStepKHz a step.
 constexpr double kWholeKHz = 0.0;
 
@@ -116,7 +97,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     // The form sets its values before it binds the slots, so building it runs none.
     ui->setupUi(this);
-    setWindowTitle(tr(kTitleSource) + QLatin1Char(' ') + QLatin1String(variant::kName));
+    updateTitle();
     setConnected(false);
     // Unlike after a Close, Change Mode too waits for the first Open.
     ui->button_touchOff->setEnabled(false);
@@ -156,6 +137,7 @@ void MainWindow::wireMonitor()
     connect(session, &laser::PortSession::commandSent, monitor, &Monitor::onCommandSent);
     connect(session, &laser::PortSession::linkEvent, monitor, &Monitor::onLinkEvent);
     connect(monitor, &Monitor::message, ui->edit_message, &QLineEdit::setText);
+    connect(monitor, &Monitor::recordingSwitched, this, &MainWindow::updateTitle);
 }
 
 void MainWindow::wireSetpointFields()

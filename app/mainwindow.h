@@ -63,6 +63,8 @@ private:
     void wireSetpointFields();
     // Every value of a setpoint field shows whole in it.
     void fitSetpointFields();
+    // The translated title with what lasts: recording, scripts allowed (windowtitle.cpp).
+    void updateTitle();
 
     // Command frame and status decoding (windowlink.cpp).
     int writeCommandFrame(int current, int temperature, int unused1, int unused2,
@@ -118,7 +120,7 @@ private:
     void serveScripts();
     // At the first Open: the server is made, and it serves.
     void startScriptServer();
-    QString applyScriptCommand(const laser::WorkingPoint &point);
+    QString applyScriptCommand(const laser::WorkingPoint &point, qint64 pid);
 
     MainWindowForm *ui;
     QSerialPort *serialPort;

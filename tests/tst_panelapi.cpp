@@ -205,14 +205,17 @@ private slots:
         QTRY_VERIFY(panel.server()->linkState() == "live");
         QCOMPARE(panel.pty.readAtLeast(13).toHex(' '), commandFrame(0, 10, 20, variant::kFreqInitialSteps).toHex(' '));
         Script script(panel.socket());
+        QSignalSpy notes(panel.server(), &laser::PanelServer::note);
         const QJsonObject got = script.call(request);
+        // A refused command is in the link log too.
+        QCOMPARE(!notes.isEmpty() && notes.last().at(1).toString().contains("refused"), at(got, "code") == "refused");
         for (const QString &pair : reply)
             QVERIFY2(at(got, pair.section('=', 0, 0)) == pair.section('=', 1), qPrintable(QJsonDocument(got).toJson()));
         // Still answering after every kind of request.
         QCOMPARE(script.call(R"({"op":"hello"})").value("ok").toBool(), true);
         QCOMPARE((frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)).toHex(' '), frame.toHex(' '));
         if (!frame.isEmpty()) {   // the fields show what was sent, as after the operator's Send
-            QCOMPARE(panel.p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
+            QCOMPARE(panel.p.ui().edit_message->text(), QStringLiteral("数据写入成功（脚本 %1）").arg(QCoreApplication::applicationPid()));
             QCOMPARE(panel.p.ui().edit_current_in->text(), QString::number(at(got, "sent/set_current_A").toDouble(), 'f', 2));
             QCOMPARE(panel.p.ui().edit_pw_in->text(), QString::number(at(got, "sent/set_pulse_ns").toDouble(), 'f', 2));
             QCOMPARE(panel.p.ui().comboBox_button_touchOff->currentIndex(), at(got, "sent/set_trigger") == "external" ? 1 : 0);

@@ -5,6 +5,8 @@
 #include "variant.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QMenu>
 #include <QPointer>
 #include <QtTest>
 
@@ -65,6 +67,35 @@ private slots:
             const auto timers = w.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
             QCOMPARE(std::count_if(timers.begin(), timers.end(), [](QTimer *t) { return t->interval() == 500; }), 1);
         }
+    }
+
+    // What lasts is in the title, in the interface's language, and goes with it.
+    void title_data()
+    {
+        QTest::addColumn<bool>("recording");
+        QTest::addColumn<bool>("scripts");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("neither") << false << false << "";
+        QTest::newRow("recording") << true << false << " — 记录中";
+        QTest::newRow("scripts allowed") << false << true << " — 允许脚本";
+        QTest::newRow("both") << true << true << " — 记录中 — 允许脚本";
+    }
+    void title()
+    {
+        QFETCH(bool, recording);
+        QFETCH(bool, scripts);
+        QFETCH(QString, suffix);
+        QTemporaryDir dir;
+        MainWindow w;
+        MainWindowProbe p(w);
+        QAction *allow = p.monitor()->contextMenu()->actions().last();
+        QCOMPARE(allow->text(), QString("Allow scripts to send commands"));
+        QVERIFY(!recording || p.monitor()->startRecording(dir.filePath("r.csv")));
+        allow->setChecked(scripts);
+        QCOMPARE(w.windowTitle(), QString::fromUtf8(variant::kTitle) + suffix);
+        p.monitor()->stopRecording();
+        allow->setChecked(false);
+        QCOMPARE(w.windowTitle(), QString::fromUtf8(variant::kTitle));
     }
 
     // A lost port, then Open on another: the old worker and timer are freed.
