@@ -4,6 +4,7 @@
 #include "monitor.h"
 #include "portcompleter.h"
 #include "portsession.h"
+#include "readonlybox.h"
 #include "serialthread.h"
 #include "setpoint.h"
 #include "statusdecode.h"
@@ -103,6 +104,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->button_touchOff->setEnabled(false);
     computeCalibration();
     new PortCompleter(ui->portnun_edit);
+    // Left editable, a box would show the operator's choice as the laser's.
+    for (QComboBox *box : {ui->comboBox_button_touchOff_read, ui->comboBox_button_status, ui->comboBox_button})
+        makeReadOnly(box);
     wireSession();
     // The form's sample values were never read from a laser.
     showNoData();

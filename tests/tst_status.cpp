@@ -169,6 +169,28 @@ private slots:
         QCOMPARE(o.p.readouts()[red[0]]->property("look").toString(), QString());
     }
 
+    // The status boxes show the laser's values only: a click, the wheel or a
+    // key changes nothing, and they keep their look.
+    void statusBoxesTakeNoInput()
+    {
+        OpenWindow o;
+        o.p.receive(QByteArray::fromHex("0029 00 00 03c7 0000 03"));
+        o.p.tick();
+        o.w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&o.w));
+        for (QWidget *r : o.p.readouts().mid(2)) {
+            auto *box = qobject_cast<QComboBox *>(r);
+            QTest::mouseClick(box, Qt::LeftButton);
+            QWheelEvent wheel(QPointF(5, 5), QPointF(box->mapToGlobal(QPoint(5, 5))), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box, &wheel);
+            QTest::keyClick(box, Qt::Key_Down);
+            QVERIFY(!QApplication::activePopupWidget());
+            QCOMPARE(box->currentIndex(), 0);
+            QVERIFY(box->isEnabled());
+        }
+    }
+
     // End to end: a command sent; the laser ramps to it, settles its temperature
     // and echoes the trigger mode; the status area follows within a few ticks.
     void sendAndWatch()
