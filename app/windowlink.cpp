@@ -181,9 +181,8 @@ void MainWindow::showAlarms()
     for (const auto &[widget, condition] : readouts) {
         const bool red = shown & condition;
         setLook(widget, red ? "alarm" : paused ? "paused" : "");
-        widget->setToolTip(red ? tr("%1，自 %2 起").arg(alarmText(condition),
-                                                        session->alarms().since(condition).toLocalTime().toString(QStringLiteral("HH:mm:ss")))
-                               : readoutTip);
+        const QString since = session->alarms().since(condition).toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+        widget->setToolTip(red ? tr("%1，自 %2 起").arg(alarmText(condition), since) : readoutTip);
     }
     for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_a, ui->comboBox_button_touchOff_read})
         setLook(w, paused ? "paused" : "");
