@@ -235,7 +235,8 @@ QByteArray PanelServer::handle(Client *c, const api::Request &request)
             request.id,
             {{QStringLiteral("state"), linkState()},
              {QStringLiteral("status"),
-              hasFrame() ? QJsonValue(json::statusJson(csv::isoTime(lastAt), last)) : QJsonValue()}});
+              hasFrame() ? QJsonValue(json::statusJson(csv::isoTime(lastAt), last)) : QJsonValue()},
+             {QStringLiteral("alarms"), QJsonArray::fromStringList(Alarms::names(shownAlarms(*session)))}});
     case api::Op::Subscribe:
         if (!c->subscribed) {
             c->subscribed = true;
@@ -250,10 +251,12 @@ QByteArray PanelServer::handle(Client *c, const api::Request &request)
 
 QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
 {
-    if (!allowed_ || !apply)
+    if (!allowed_ || !apply) {
+        say(QStringLiteral("command from a script (process %1) refused: not allowed by the operator").arg(c->pid));
         return api::errorLine(request.id, {api::code::refused,
                                            QStringLiteral("the panel refuses commands from scripts (its operator has "
                                                           "not allowed them)")});
+    }
     // Values not given keep the laser's working point: the last command sent
     // on this port, not what the panel's fields hold unsent.
     WorkingPoint start;
@@ -266,7 +269,7 @@ QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
     capturedFrame.clear();
     const QString panel = session->currentSender();
     session->setSender(QStringLiteral("script %1").arg(c->pid));
-    const QString unsent = apply(set.point);
+    const QString unsent = apply(set.point, c->pid);
     session->setSender(panel);
     capturing = false;
     const WorkingPoint &s = captured;

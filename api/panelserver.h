@@ -53,9 +53,10 @@ public:
     // For connections made from now on; the tests shorten it.
     void setUnfinishedLineLimit(int ms) { unfinishedLineMs = ms; }
 
-    // The panel's way of sending a script's working point: its fields show
-    // it and its Send path runs; empty when sent, else why not.
-    using Apply = std::function<QString(const WorkingPoint &)>;
+    // The panel's way of sending a script's working point, given the
+    // script's process id: its fields show it and its Send path runs; empty
+    // when sent, else why not.
+    using Apply = std::function<QString(const WorkingPoint &, qint64 pid)>;
     void setCommandPath(Apply applyCommand) { apply = std::move(applyCommand); }
     // For a server made while the port is already open.
     void serveIfOpen();

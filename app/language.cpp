@@ -21,6 +21,7 @@ namespace language {
 QString load(QTranslator &translator, const QStringList &uiLanguages, const QString &dir)
 {
     registerCatalogues();
+    bool named = false;
     for (QString tag : uiLanguages) {
         tag.replace(QLatin1Char('-'), QLatin1Char('_'));
         const QString primary = tag.section(QLatin1Char('_'), 0, 0).toLower();
@@ -33,7 +34,11 @@ QString load(QTranslator &translator, const QStringList &uiLanguages, const QStr
         // load() drops "_US" and the like from the end until a file matches.
         if (translator.load(QStringLiteral("laserpanel_") + tag, dir))
             return translator.filePath();
+        named = true;
     }
+    // A reader of none of them more likely reads English than Chinese.
+    if (named && translator.load(QStringLiteral("laserpanel_en"), dir))
+        return translator.filePath();
     return QString();
 }
 

@@ -12,10 +12,11 @@ namespace language {
 inline const QString kCatalogueDir = QStringLiteral(":/translations");
 
 // Loads into translator the catalogue of the first language in uiLanguages
-// (most wanted first, as QLocale::uiLanguages lists them) that has one, and
-// returns its file. Returns an empty path, loading nothing, when the original
-// texts are the best fit: Chinese comes first, or no language has a
-// catalogue. The C and POSIX locales name no language.
+// (most wanted first, as QLocale::uiLanguages lists them) that has one, else
+// the English one, and returns its file. Returns an empty path, loading
+// nothing, when the original texts are the best fit: Chinese comes before any
+// language with a catalogue, or no language is named at all (the C and POSIX
+// locales name none).
 QString load(QTranslator &translator, const QStringList &uiLanguages,
              const QString &dir = kCatalogueDir);
 

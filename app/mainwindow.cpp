@@ -5,6 +5,7 @@
 #include "portcompleter.h"
 #include "portsession.h"
 #include "portwatcher.h"
+#include "readonlybox.h"
 #include "serialthread.h"
 #include "setpoint.h"
 #include "statusdecode.h"
@@ -102,6 +103,9 @@ MainWindow::MainWindow(QWidget *parent)
     // Unlike after a Close, Change Mode too waits for the first Open.
     ui->button_touchOff->setEnabled(false);
     computeCalibration();
+    // Left editable, a box would show the operator's choice as the laser's.
+    for (QComboBox *box : {ui->comboBox_button_touchOff_read, ui->comboBox_button_status, ui->comboBox_button})
+        makeReadOnly(box);
     wireSession();
     // The form's sample values were never read from a laser.
     showNoData();
@@ -138,6 +142,7 @@ void MainWindow::wireMonitor()
     connect(session, &laser::PortSession::commandSent, monitor, &Monitor::onCommandSent);
     connect(session, &laser::PortSession::linkEvent, monitor, &Monitor::onLinkEvent);
     connect(monitor, &Monitor::message, ui->edit_message, &QLineEdit::setText);
+    connect(monitor, &Monitor::recordingSwitched, this, &MainWindow::updateTitle);
 }
 
 void MainWindow::wireSetpointFields()

@@ -65,6 +65,8 @@ private:
     void wireSetpointFields();
     // Every value of a setpoint field shows whole in it.
     void fitSetpointFields();
+    // The translated title with what lasts: recording, scripts allowed (windowtitle.cpp).
+    void updateTitle();
 
     // Command frame and status decoding (windowlink.cpp).
     int writeCommandFrame(int current, int temperature, int unused1, int unused2,
@@ -124,6 +126,8 @@ private:
     // A red readout for each fault the laser reports.
     void showAlarms();
     void reportAlarm(laser::LinkEvent event, const QString &condition);
+    // An alarm's name in the interface's language.
+    QString alarmText(int condition) const;
     // At Open: the port's last working point back into the setpoints, unsent.
     void restoreWorkingPoint();
     void showWorkingPoint(const laser::WorkingPoint &point);
@@ -134,7 +138,7 @@ private:
     void serveScripts();
     // At the first Open: the server is made, and it serves.
     void startScriptServer();
-    QString applyScriptCommand(const laser::WorkingPoint &point);
+    QString applyScriptCommand(const laser::WorkingPoint &point, qint64 pid);
 
     MainWindowForm *ui;
     QSerialPort *serialPort;
@@ -162,6 +166,7 @@ private:
     QElapsedTimer clock;
     qint64 clockOffsetMs = 0;   // lets the tests move time on
     bool shownStale = false;    // as the status area last showed it
+    QString readoutTip;         // what the readouts say of their data, alarms aside
     bool textLeads = false;     // a scroll bar follows typed text
     QLineEdit *editedField = nullptr;   // whose text the operator's own edit is changing
     Monitor *monitor = nullptr;

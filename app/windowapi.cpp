@@ -29,6 +29,7 @@ void MainWindow::serveScripts()
         if (panelServer)
             panelServer->setCommandsAllowed(on);
         ui->edit_message->setText(on ? tr("已允许脚本发送命令") : tr("已禁止脚本发送命令"));
+        updateTitle();
     });
     // Connected after the form's own slots, so these see the timer as they left it.
     for (QPushButton *button : {ui->stop_button, ui->start_button})
@@ -43,13 +44,14 @@ void MainWindow::startScriptServer()
 {
     panelServer = new laser::PanelServer(
         session, {QStringLiteral("laserpanel"), QStringLiteral(LASERPANEL_VERSION), &laser::buildVariant()}, this);
-    panelServer->setCommandPath([this](const laser::WorkingPoint &point) { return applyScriptCommand(point); });
+    panelServer->setCommandPath(
+        [this](const laser::WorkingPoint &point, qint64 pid) { return applyScriptCommand(point, pid); });
     panelServer->setCommandsAllowed(allowScripts->isChecked());
     connect(panelServer, &laser::PanelServer::note, monitor, &Monitor::onNote);
     panelServer->serveIfOpen();
 }
 
-QString MainWindow::applyScriptCommand(const laser::WorkingPoint &point)
+QString MainWindow::applyScriptCommand(const laser::WorkingPoint &point, qint64 pid)
 {
     // The fields show what is sent: a value typed but not sent is replaced.
     showWorkingPoint(point);
@@ -59,8 +61,11 @@ QString MainWindow::applyScriptCommand(const laser::WorkingPoint &point)
     const auto listening = connect(session, &laser::PortSession::commandSent, this, [&sent] { sent = true; });
     ui->button_current_in->click();
     disconnect(listening);
-    if (sent)
+    if (sent) {
+        // The operator did not press Send: say who did.
+        ui->edit_message->setText(tr("数据写入成功（脚本 %1）").arg(pid));
         return QString();
+    }
     if (!session->isOpen() || !ui->button_current_in->isEnabled())
         return QStringLiteral("the port is not open");
     return session->waitingCommands() > 0 ? QStringLiteral("the port takes nothing: commands are still waiting")

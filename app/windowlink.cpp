@@ -10,6 +10,7 @@
 #include "words.h"
 
 #include <QDateTime>
+#include <QPalette>
 #include <QTimer>
 
 using laser::words::seconds;
@@ -109,6 +110,7 @@ void MainWindow::showNoData()
 
 void MainWindow::setReadoutsLive(bool live, const QString &toolTip)
 {
+    readoutTip = toolTip;
     for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_a, ui->edit_temp_a,
                                                       ui->comboBox_button_touchOff_read,
                                                       ui->comboBox_button_status, ui->comboBox_button}) {
@@ -118,19 +120,26 @@ void MainWindow::setReadoutsLive(bool live, const QString &toolTip)
 }
 
 namespace {
-// Looks the readouts take besides the greyed stale one; set only on a change,
-// since a style sheet costs a restyle.
+// Looks the readouts take besides the greyed stale one. Colours only: a style
+// sheet would change the widgets' sizes, and the rows would move.
 void setLook(QWidget *w, const char *look)
 {
     if (w->property("look").toByteArray() == look)
         return;
     w->setProperty("look", QByteArray(look));
-    if (qstrcmp(look, "alarm") == 0)
-        w->setStyleSheet(QStringLiteral("background-color: #d32f2f; color: white;"));
-    else if (qstrcmp(look, "paused") == 0)
-        w->setStyleSheet(QStringLiteral("background-color: #fff4c2;"));
-    else
-        w->setStyleSheet(QString());
+    QPalette palette;
+    const bool alarm = qstrcmp(look, "alarm") == 0;
+    if (alarm || qstrcmp(look, "paused") == 0) {
+        // The disabled group stays as it is: a greyed readout is stale.
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            for (QPalette::ColorRole role : {QPalette::Base, QPalette::Button})
+                palette.setColor(group, role, QColor(alarm ? 0xd32f2f : 0xfff4c2));
+            if (alarm)
+                for (QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText})
+                    palette.setColor(group, role, Qt::white);
+        }
+    }
+    w->setPalette(palette);
 }
 } // namespace
 
@@ -148,33 +157,53 @@ bool MainWindow::displayPaused() const
     return refreshTimer && !refreshTimer->isActive() && session->isOpen();
 }
 
+QString MainWindow::alarmText(int condition) const
+{
+    switch (condition) {
+    case laser::Alarms::PumpSupply: return tr("泵浦电源异常");
+    case laser::Alarms::TecLock: return tr("TEC 失锁");
+    case laser::Alarms::PumpTemperature: return tr("泵浦温度超出标定范围");
+    }
+    return QString();
+}
+
 void MainWindow::showAlarms()
 {
     using laser::Alarms;
     const bool paused = displayPaused() && !shownStale;
-    const bool known = session->isOpen() && session->hasFrame() && !session->isStale();
+    const int shown = laser::shownAlarms(*session);
     const std::pair<QWidget *, Alarms::Condition> readouts[] = {
         {ui->comboBox_button_status, Alarms::PumpSupply},
         {ui->comboBox_button, Alarms::TecLock},
         {ui->edit_temp_a, Alarms::PumpTemperature},
     };
-    // A fault stays red while paused too; stale data shows no fault as current.
-    for (const auto &[widget, condition] : readouts)
-        setLook(widget, known && session->alarms().isActive(condition) ? "alarm" : paused ? "paused" : "");
+    // A fault stays red while paused too; its readout says which and since when.
+    for (const auto &[widget, condition] : readouts) {
+        const bool red = shown & condition;
+        setLook(widget, red ? "alarm" : paused ? "paused" : "");
+        const QString since = session->alarms().since(condition).toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+        widget->setToolTip(red ? tr("%1，自 %2 起").arg(alarmText(condition), since) : readoutTip);
+    }
     for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_a, ui->comboBox_button_touchOff_read})
         setLook(w, paused ? "paused" : "");
 }
 
 void MainWindow::reportAlarm(laser::LinkEvent event, const QString &condition)
 {
-    QString what = condition;
-    if (condition == laser::Alarms::name(laser::Alarms::PumpSupply))
-        what = tr("泵浦电源异常");
-    else if (condition == laser::Alarms::name(laser::Alarms::TecLock))
-        what = tr("TEC 失锁");
-    else if (condition == laser::Alarms::name(laser::Alarms::PumpTemperature))
-        what = tr("泵浦温度超出标定范围");
-    ui->edit_message->setText(event == laser::LinkEvent::Alarm ? tr("报警：%1").arg(what)
-                                                               : tr("报警解除：%1").arg(what));
+    // Every fault still active is named: the last one alone would hide the others.
+    QStringList active;
+    QString changed = condition;
+    for (laser::Alarms::Condition c : laser::Alarms::kAll) {
+        if (laser::shownAlarms(*session) & c)
+            active << alarmText(c);
+        if (condition == laser::Alarms::name(c))
+            changed = alarmText(c);
+    }
+    QStringList parts;
+    if (event == laser::LinkEvent::AlarmCleared)
+        parts << tr("报警解除：%1").arg(changed);
+    if (!active.isEmpty())
+        parts << tr("报警：%1").arg(active.join(tr("、")));
+    ui->edit_message->setText(parts.join(tr("；")));
     showAlarms();
 }

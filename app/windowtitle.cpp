@@ -1,8 +1,12 @@
-// The window's title: the program and its variant, then what lasts.
+// The window title: the program's name in the interface's language, the
+// variant, and what lasts.
 #include "mainwindow.h"
 
+#include "monitor.h"
 #include "portwatcher.h"
 #include "variant.h"
+
+#include <QAction>
 
 namespace {
 // The title translates without its variant, which every language keeps.
@@ -27,8 +31,14 @@ static_assert(isTitle(variant::kTitle, kTitleSource, variant::kName),
 
 void MainWindow::updateTitle()
 {
-    QStringList parts{tr(kTitleSource) + QLatin1Char(' ') + QLatin1String(variant::kName)};
-    if (portWatcher->isWatching())
-        parts << tr("等待重新连接");
-    setWindowTitle(parts.join(QStringLiteral(" — ")));
+    QString title = tr(kTitleSource) + QLatin1Char(' ') + QLatin1String(variant::kName);
+    if (portWatcher && portWatcher->isWatching())
+        title += QStringLiteral(" — ") + tr("等待重新连接");
+    // A recording and scripts' commands last: the message line that said
+    // so at the start is soon overwritten.
+    if (monitor && monitor->isRecording())
+        title += QStringLiteral(" — ") + tr("记录中");
+    if (allowScripts && allowScripts->isChecked())
+        title += QStringLiteral(" — ") + tr("允许脚本");
+    setWindowTitle(title);
 }

@@ -13,14 +13,8 @@ int status(QCoreApplication &app, const Options &o)
     qint64 noise = 0;
     Out out;
     Sink sink;
-    sink.status = [&](const QDateTime &, const laser::Reading &r) {
-        if (outcome != -1)
-            return;   // more frames of the same read
+    const auto report = [&](const laser::Reading &r, const QStringList &active) {
         const QString now = ctl::now();
-        // One frame tells no lost lock: that needs the lock seen first.
-        laser::Alarms alarms;
-        alarms.update(r);
-        const QStringList active = alarms.activeNames();
         if (o.format == Format::Json) {
             QJsonObject object = laser::json::statusJson(now, r);
             object.insert(QStringLiteral("alarms"), QJsonArray::fromStringList(active));
@@ -31,6 +25,14 @@ int status(QCoreApplication &app, const Options &o)
         }
         outcome = active.isEmpty() ? ctl::Ok : ctl::LaserFault;
         app.quit();
+    };
+    sink.status = [&](const QDateTime &, const laser::Reading &r) {
+        if (outcome != -1)
+            return;   // more frames of the same read
+        // One frame tells no lost lock: that needs the lock seen first.
+        laser::Alarms alarms;
+        alarms.update(r);
+        report(r, alarms.activeNames());
     };
     sink.noise = [&](qint64 bytes) { noise += bytes; };
     sink.ended = [&](const QString &detail) {
@@ -44,15 +46,28 @@ int status(QCoreApplication &app, const Options &o)
     const int failed = source.open(QIODevice::ReadOnly);
     if (failed >= 0)
         return failed;
-    if (source.panel())
-        source.panel()->subscribe();
     out.open(QString());
+    // The panel's current reading comes with the alarms it shows, the lost
+    // TEC lock included; without one, the next frame it decodes.
+    QJsonObject reply;
+    laser::Reading r;
+    if (source.panel() && source.panel()->call({{QStringLiteral("op"), QStringLiteral("status")}}, reply, int(o.timeoutMs))
+        && reply.value(QStringLiteral("state")).toString() == QLatin1String("live")
+        && laser::json::readingFrom(reply.value(QStringLiteral("status")).toObject(), r)) {
+        QStringList active;
+        for (const QJsonValue &name : reply.value(QStringLiteral("alarms")).toArray())
+            active << name.toString();
+        report(r, active);
+    } else if (source.panel()) {
+        source.panel()->subscribe();
+    }
     QTimer::singleShot(int(o.timeoutMs), &app, [&] {
         if (outcome == -1)
             outcome = ctl::NoLaser;
         app.quit();
     });
-    app.exec();
+    if (outcome == -1)
+        app.exec();
     source.close();
     if (outcome == -1 || outcome == ctl::NoLaser) {
         complain(QStringLiteral("%1: no valid status frame %2%3")

@@ -266,7 +266,7 @@ void PortSession::takePayload(const QByteArray &payload)
     last = reading;
     emit frameReceived(when, payload);
     emit statusDecoded(when, reading);
-    const int changed = faults.update(reading);
+    const int changed = faults.update(reading, when);
     for (Alarms::Condition c : Alarms::kAll)
         if (changed & c)
             emitEvent(faults.isActive(c) ? LinkEvent::Alarm : LinkEvent::AlarmCleared, Alarms::name(c));

@@ -54,6 +54,11 @@ QString formatLine(const LinkLogEntry &e)
     return when;
 }
 
+bool isEvent(const LinkLogEntry &e)
+{
+    return e.kind != LinkLogEntry::Received && e.kind != LinkLogEntry::Decoded && e.kind != LinkLogEntry::Sent;
+}
+
 QString formatAge(qint64 ms)
 {
     if (ms < 0)

@@ -38,6 +38,10 @@ constexpr int kSkipShown = 32;
 // the bytes in hex; a received payload is shown as the whole status frame.
 QString formatLine(const LinkLogEntry &entry);
 
+// Not a frame's RX line nor a command's TX line: an event, a script's note
+// or skipped bytes, the lines a filtered log keeps.
+bool isEvent(const LinkLogEntry &entry);
+
 // "A5 5A 00": upper-case hex, one space between bytes.
 QString hexBytes(const QByteArray &bytes);
 

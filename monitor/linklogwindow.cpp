@@ -2,20 +2,32 @@
 
 #include "linklog.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace laser {
 
+namespace {
+// The operator's choices, beside the working points in the configuration folder.
+struct Settings : QSettings {
+    Settings() : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("laserpanel"), QStringLiteral("laserpanel")) {}
+};
+const QString kEventsOnlyKey = QStringLiteral("linkLog/eventsOnly");
+} // namespace
+
 LinkLogWindow::LinkLogWindow(LinkLog &log, QWidget *parent)
-    : MonitorView(kFlushMs, parent), log(log), lines(new QPlainTextEdit(this)), counters(new QLabel(this))
+    : MonitorView(kFlushMs, parent), log(log), lines(new QPlainTextEdit(this)), counters(new QLabel(this)),
+      eventsOnly(new QCheckBox(QCoreApplication::translate("MainWindow", "Events only"), this))
 {
     setWindowTitle(QCoreApplication::translate("MainWindow", "Link log"));
     resize(820, 520);
@@ -27,8 +39,16 @@ LinkLogWindow::LinkLogWindow(LinkLog &log, QWidget *parent)
     lines->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     counters->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    // Five RX lines a second bury the events; the operator may hide them.
+    eventsOnly->setToolTip(QCoreApplication::translate("MainWindow", "Hide the RX and TX lines"));
+    eventsOnly->setChecked(Settings().value(kEventsOnlyKey, false).toBool());
+    connect(eventsOnly, &QCheckBox::toggled, this, &LinkLogWindow::filterChanged);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(counters, 1);
+    top->addWidget(eventsOnly);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(counters);
+    layout->addLayout(top);
     layout->addWidget(lines, 1);
     layout->addWidget(recordingLine());
 
@@ -61,19 +81,38 @@ QString LinkLogWindow::countersText() const
 void LinkLogWindow::flush()
 {
     counters->setText(countersText());
-    const std::deque<LinkLogEntry> entries = log.takePending();
+    std::deque<LinkLogEntry> entries = log.takePending();
     if (entries.empty())
         return;
+    append(entries);
+    for (LinkLogEntry &entry : entries)
+        kept.push_back(std::move(entry));
+    while (kept.size() > std::size_t(LinkLog::kLinesKept))
+        kept.pop_front();
+}
+
+void LinkLogWindow::append(const std::deque<LinkLogEntry> &entries)
+{
     QStringList text;
-    text.reserve(int(entries.size()));
     for (const LinkLogEntry &entry : entries)
-        text.append(formatLine(entry));
+        if (!eventsOnly->isChecked() || isEvent(entry))
+            text.append(formatLine(entry));
+    if (text.isEmpty())
+        return;
     QScrollBar *bar = lines->verticalScrollBar();
-    const int kept = bar->value();
+    const int at = bar->value();
     appending = true;
     lines->appendPlainText(text.join(QLatin1Char('\n')));
     appending = false;
-    bar->setValue(following ? bar->maximum() : kept);
+    bar->setValue(following ? bar->maximum() : at);
+}
+
+void LinkLogWindow::filterChanged()
+{
+    Settings().setValue(kEventsOnlyKey, eventsOnly->isChecked());
+    lines->clear();
+    following = true;
+    append(kept);
 }
 
 } // namespace laser

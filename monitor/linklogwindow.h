@@ -1,15 +1,17 @@
 #pragma once
 
+#include "linklog.h"
 #include "monitorview.h"
 
 #include <QWidget>
 
+#include <deque>
+
+class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 
 namespace laser {
-
-class LinkLog;
 
 // The raw link: a timestamped line per frame received, command sent, run of
 // skipped bytes and link event, the last LinkLog::kLinesKept of them, with the
@@ -29,14 +31,24 @@ public:
 
     QPlainTextEdit *view() const { return lines; }
     QString countersText() const;
+    // Events only (isEvent), or every line; the choice is remembered for
+    // the next window.
+    QCheckBox *eventsOnlyBox() const { return eventsOnly; }
 
 protected:
     void refreshView() override { flush(); }
 
 private:
+    // Adds the lines of `entries` that the filter shows.
+    void append(const std::deque<LinkLogEntry> &entries);
+    void filterChanged();
+
     LinkLog &log;
     QPlainTextEdit *lines;
     QLabel *counters;
+    QCheckBox *eventsOnly;
+    // The newest lines, whatever the filter: a change of filter shows them again.
+    std::deque<LinkLogEntry> kept;
     // The view stays on the newest line until the operator scrolls away.
     bool following = true;
     bool appending = false;

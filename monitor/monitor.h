@@ -78,6 +78,8 @@ public slots:
 signals:
     // For the control window's message line.
     void message(const QString &text);
+    // A recording started or ended.
+    void recordingSwitched(bool recording);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

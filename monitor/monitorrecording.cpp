@@ -98,6 +98,7 @@ void Monitor::recordingChanged()
         trendView->setRecordingPath(path);
     if (logView)
         logView->setRecordingPath(path);
+    emit recordingSwitched(isRecording());
 }
 
 void Monitor::writeRow(const std::function<QString()> &row)

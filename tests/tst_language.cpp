@@ -44,6 +44,10 @@ private slots:
         QTest::newRow("en_GB, no plain en") << "en-GB,en-Latn-GB" << en;
         QTest::newRow("zh_CN, then en") << "zh-CN,zh,zh-Hans-CN,en,en-US" << "";
         QTest::newRow("de, then en") << "de,de-DE,de-Latn-DE,en,en-US,en-Latn-US" << en;
+        // No Chinese: English rather than the original texts.
+        QTest::newRow("de") << "de,de-DE,de-Latn-DE" << en;
+        QTest::newRow("fr, then zh") << "fr-FR,fr,zh-CN" << "";
+        QTest::newRow("C") << "C" << "";
     }
     void choice()
     {

@@ -3,6 +3,7 @@
 #include "csvrecord.h"
 #include "filesizelimit.h"
 #include "statusdecode.h"
+#include "testhome.h"
 #include "linklog.h"
 #include "linklogwindow.h"
 #include "monitor.h"
@@ -11,11 +12,13 @@
 #include <qwt_plot.h>
 
 #include <QGroupBox>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QtTest>
@@ -70,7 +73,12 @@ class MonitorTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // Settings stay in this test's folder, which test mode would share.
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, qEnvironmentVariable("XDG_CONFIG_HOME"));
+    }
 
     // A scripted session recorded: the header, then one row per status, command and
     // event (skipped bytes are the log's only), each on disk as it happens.
@@ -233,6 +241,34 @@ private slots:
         s.monitor.onBytesSkipped(at(n), "x");
         QTRY_VERIFY(view->document()->lastBlock().text().endsWith("SKIP  78  (1 bytes)"));
         QCOMPARE(view->verticalScrollBar()->value(), 0);
+    }
+
+    // Events only hides the RX and TX lines, those shown and those to come;
+    // the next window starts with the same choice.
+    void logFilter()
+    {
+        StandIn s;
+        s.monitor.onLinkEvent(at(0), LinkEvent::Open, "/dev/x");
+        s.monitor.onFrameReceived(at(1), QByteArray::fromHex("001e0000046500 0003"));
+        s.monitor.onCommandSent(at(2), QByteArray::fromHex("a55a000c22000014 1e0000fafb"), laser::WorkingPoint{});
+        s.monitor.onBytesSkipped(at(3), "x");
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "laserpanel", "laserpanel").clear();
+        s.monitor.showLinkLog();
+        laser::LinkLogWindow *log = s.monitor.linkLogWindow();
+        const QRegularExpression tag("^\\S+  (\\S+).*$", QRegularExpression::MultilineOption);   // the second word of each line
+        const auto tags = [&] { return log->view()->toPlainText().replace(tag, "\\1").replace('\n', ' '); };
+        QCOMPARE(tags(), QString("---- RX TX SKIP"));
+        log->eventsOnlyBox()->click();
+        QCOMPARE(tags(), QString("---- SKIP"));
+        s.monitor.onFrameReceived(at(4), QByteArray::fromHex("001e0000046500 0003"));
+        s.monitor.onLinkEvent(at(5), LinkEvent::Close, "/dev/x");
+        log->flush();
+        QCOMPARE(tags(), QString("---- SKIP ----"));
+        StandIn next;
+        next.monitor.showLinkLog();
+        QVERIFY(next.monitor.linkLogWindow()->eventsOnlyBox()->isChecked());
+        log->eventsOnlyBox()->click();
+        QCOMPARE(tags(), QString("---- RX TX SKIP RX ----"));
     }
 
     // A session's garbage, frames, commands and losses: decoded readings are shown until

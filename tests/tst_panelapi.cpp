@@ -42,7 +42,7 @@ struct Panel
     {
         allow(allowed);
         p.open(port.isEmpty() ? pty.slaveName() : port);
-        QObject::connect(&feeder, &QTimer::timeout, [this] { pty.write(kFrame); });
+        QObject::connect(&feeder, &QTimer::timeout, [this] { pty.write(frame); });
         feeder.start(20);
     }
     laser::PanelServer *server() { return w.findChild<laser::PanelServer *>(); }
@@ -57,6 +57,7 @@ struct Panel
     MainWindow w;
     MainWindowProbe p{w};
     QTimer feeder;
+    QByteArray frame = kFrame;   // what the feeder sends
 };
 
 // A script: request lines out, every object that comes back kept in order.
@@ -170,7 +171,7 @@ private slots:
         QTest::newRow("hello") << QByteArray(R"({"op":"hello","id":1})") << false
             << QStringList{"ok=true", "id=1", "program=laserpanel", "variant=" + v, "commands_allowed=false"} << QByteArray();
         QTest::newRow("status") << QByteArray(R"({"op":"status","id":"op"})") << false
-            << QStringList{"id=op", "state=live", "status/kind=status", "status/current_A=2.35", "status/trigger=external"} << QByteArray();
+            << QStringList{"id=op", "state=live", "status/kind=status", "status/current_A=2.35", "status/trigger=external", "alarms=[]"} << QByteArray();
         QTest::newRow("set, refused") << QByteArray(R"({"op":"set","id":2,"current":3})") << false
             << QStringList{"ok=false", "id=2", "code=refused"} << QByteArray();
         QTest::newRow("set, allowed") << QByteArray(R"({"op":"set","current":2.45,"pulse":"3.3","freq":300,"trigger":"external"})") << true
@@ -207,14 +208,17 @@ private slots:
         QTRY_VERIFY(panel.server()->linkState() == "live");
         QCOMPARE(panel.pty.readAtLeast(13).toHex(' '), commandFrame(0, 10, 20, variant::kFreqInitialSteps).toHex(' '));
         Script script(panel.socket());
+        QSignalSpy notes(panel.server(), &laser::PanelServer::note);
         const QJsonObject got = script.call(request);
+        // A refused command is in the link log too.
+        QCOMPARE(!notes.isEmpty() && notes.last().at(1).toString().contains("refused"), at(got, "code") == "refused");
         for (const QString &pair : reply)
             QVERIFY2(at(got, pair.section('=', 0, 0)) == pair.section('=', 1), qPrintable(QJsonDocument(got).toJson()));
         // Still answering after every kind of request.
         QCOMPARE(script.call(R"({"op":"hello"})").value("ok").toBool(), true);
         QCOMPARE((frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)).toHex(' '), frame.toHex(' '));
         if (!frame.isEmpty()) {   // the fields show what was sent, as after the operator's Send
-            QCOMPARE(panel.p.ui().edit_message->text(), QStringLiteral("数据写入成功"));
+            QCOMPARE(panel.p.ui().edit_message->text(), QStringLiteral("数据写入成功（脚本 %1）").arg(QCoreApplication::applicationPid()));
             QCOMPARE(panel.p.ui().edit_current_in->text(), QString::number(at(got, "sent/set_current_A").toDouble(), 'f', 2));
             QCOMPARE(panel.p.ui().edit_pw_in->text(), QString::number(at(got, "sent/set_pulse_ns").toDouble(), 'f', 2));
             QCOMPARE(panel.p.ui().comboBox_button_touchOff->currentIndex(), at(got, "sent/set_trigger") == "external" ? 1 : 0);
@@ -237,6 +241,14 @@ private slots:
         QCOMPARE(at(script.call(R"({"op":"status"})"), "state"), QString("paused"));
         panel.p.ui().start_button->click();
         QCOMPARE(at(script.call(R"({"op":"status"})"), "state"), QString("live"));
+        // Two faults from one frame, the lost lock among them: the panel,
+        // its status and laserctl through it name both.
+        panel.frame = QByteArray::fromHex("A55A 0030 01 00 0465 0000 00 EEFF");
+        QTRY_COMPARE(at(script.call(R"({"op":"status"})"), "alarms"), QString(R"(["pump_supply","tec_lock"])"));
+        QCOMPARE(panel.p.ui().edit_message->text(), QStringLiteral("报警：泵浦电源异常、TEC 失锁"));
+        Child ctl(LASERCTL_PATH, {"status", "-p", panel.pty.slaveName()});
+        QCOMPARE(ctl.finish(), 10);
+        QVERIFY2(ctl.all().contains("alarms            pump_supply, tec_lock"), qPrintable(ctl.all()));
         panel.p.ui().button_close->click();
         QTRY_COMPARE(at(script.last("kind", "close"), "detail"), panel.pty.slaveName());
         QTRY_COMPARE(script.s.state(), QLocalSocket::UnconnectedState);

@@ -7,6 +7,16 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+// Every widget's place in the window, once the layout has settled.
+static QVector<QRect> geometries(QWidget &w)
+{
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QVector<QRect> all;
+    for (QWidget *child : w.findChildren<QWidget *>())
+        all << child->geometry();
+    return all;
+}
+
 class StatusTest : public QObject
 {
     Q_OBJECT
@@ -57,6 +67,10 @@ private slots:
         QScopedPointer<Pty> pty;
         MainWindow w;
         MainWindowProbe p(w);
+        // No look moves a widget: the layout before and after the steps is the same.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QVector<QRect> layout = geometries(w);
         for (const QString &step : steps) {
             if (step == "open") {
                 pty.reset(new Pty);
@@ -83,67 +97,75 @@ private slots:
             }
         }
         QTEST(p.status(), "shown");
+        QCOMPARE(geometries(w), layout);
         QCOMPARE(p.readoutsEnabled(), readouts == "paused" ? QStringLiteral("enabled") : readouts);
         QTEST(p.ui().edit_message->text(), "message");
         for (QWidget *r : p.readouts()) {
+            if (r->property("look") == "alarm")
+                continue;   // its tooltip names the alarm
             QCOMPARE(r->toolTip().isEmpty(), readouts == "enabled");
             QCOMPARE(r->toolTip() == QStringLiteral("显示已暂停"), readouts == "paused");
             QCOMPARE(r->property("look").toString() == "paused", readouts == "paused");
         }
     }
 
-    // End to end: bytes on the line reach the status area at a tick; frames
-    // decoded while stopped, and a change to stale, show at the first tick of
-    // the refresh timer after Start.
-    void pausedDisplay()
-    {
-        OpenWindow o;
-        o.pty.write(QByteArray::fromHex("a55a 0029 00 00 03c7 0000 03 eeff"));
-        QTRY_COMPARE(o.p.ui().edit_current_a->text(), QStringLiteral("2.04"));
-        o.p.ui().stop_button->click();
-        o.pty.write(QByteArray::fromHex("a55a 00a3 01 00 05a3 0000 03 eeff"));
-        QTRY_COMPARE(o.p.currentReadback(), 8.0);   // decoded at once, but no tick shows it
-        o.p.advance(2100);
-        QVERIFY(!o.p.refreshTimer()->isActive());
-        QCOMPARE(o.p.ui().edit_current_a->text(), QStringLiteral("2.04"));
-        o.p.ui().start_button->click();
-        QTRY_COMPARE(o.p.ui().edit_message->text(), QStringLiteral("未收到激光器状态"));
-        QCOMPARE(o.p.status(), (QStringList{"8.00", "40", "外触发", "正常", "锁定"}));
-        QCOMPARE(o.p.readoutsEnabled(), QStringLiteral("disabled"));
-    }
-
-    // Each fault turns its readout red with one message when it starts and one
-    // when it clears; the other readouts keep their look. Stale data shows no
-    // fault as current.
+    // Each fault turns its readout red, named with its start in its tooltip;
+    // the message line names every fault active, and the last one cleared;
+    // the other readouts keep their look. Stale data shows no fault as current.
     void alarms_data()
     {
-        QTest::addColumn<QByteArray>("fault");   // a payload with the fault
-        QTest::addColumn<int>("readout");        // index in probe's readouts()
-        QTest::addColumn<QString>("message");
-        QTest::newRow("pump supply") << QByteArray::fromHex("0029 00 00 03c7 0000 02") << 3 << "泵浦电源异常";
-        QTest::newRow("TEC lock lost") << QByteArray::fromHex("0029 00 00 03c7 0000 01") << 4 << "TEC 失锁";
-        QTest::newRow("temperature") << QByteArray::fromHex("0029 00 00 05a4 0000 03") << 1 << "泵浦温度超出标定范围";
+        QTest::addColumn<QByteArray>("fault");   // a payload with the faults
+        QTest::addColumn<QList<int>>("red");     // indexes in probe's readouts()
+        QTest::addColumn<QString>("names");      // of the faults, in the order of `red`
+        QTest::newRow("pump supply") << QByteArray::fromHex("0029 00 00 03c7 0000 02") << QList<int>{3} << "泵浦电源异常";
+        QTest::newRow("TEC lock lost") << QByteArray::fromHex("0029 00 00 03c7 0000 01") << QList<int>{4} << "TEC 失锁";
+        QTest::newRow("temperature") << QByteArray::fromHex("0029 00 00 05a4 0000 03") << QList<int>{1} << "泵浦温度超出标定范围";
+        QTest::newRow("pump supply and TEC, one frame") << QByteArray::fromHex("0029 00 00 03c7 0000 00") << QList<int>{3, 4}
+                                                        << "泵浦电源异常、TEC 失锁";
     }
     void alarms()
     {
         QFETCH(QByteArray, fault);
-        QFETCH(int, readout);
-        QFETCH(QString, message);
+        QFETCH(QList<int>, red);
+        QFETCH(QString, names);
+        const QStringList named = names.split("、");
         OpenWindow o;
         const QByteArray normal = QByteArray::fromHex("0029 00 00 03c7 0000 03");
         for (const QByteArray &payload : {normal, fault}) {
             o.p.receive(payload);
             o.p.tick();
         }
-        QCOMPARE(o.p.ui().edit_message->text(), "报警：" + message);
-        for (int i = 0; i < 5; ++i)
-            QCOMPARE(o.p.readouts()[i]->property("look").toString(), i == readout ? QStringLiteral("alarm") : QString());
+        QCOMPARE(o.p.ui().edit_message->text(), "报警：" + names);
+        for (int i = 0; i < 5; ++i) {
+            QWidget *r = o.p.readouts()[i];
+            QCOMPARE(r->property("look").toString(), red.contains(i) ? QStringLiteral("alarm") : QString());
+            QCOMPARE(r->toolTip().contains(QRegularExpression("^" + named.value(red.indexOf(i)) + "，自 \\d\\d:\\d\\d:\\d\\d 起$")), red.contains(i));
+        }
         o.p.advance(2100);
         o.p.tick();
-        QCOMPARE(o.p.readouts()[readout]->property("look").toString(), QString());
+        QCOMPARE(o.p.readouts()[red[0]]->property("look").toString(), QString());
         o.p.receive(normal);
-        QCOMPARE(o.p.ui().edit_message->text(), "报警解除：" + message);
-        QCOMPARE(o.p.readouts()[readout]->property("look").toString(), QString());
+        QCOMPARE(o.p.ui().edit_message->text(), "报警解除：" + named.last());
+    }
+
+    // The status boxes show the laser's values only: a click, the wheel or a
+    // key changes nothing, and they keep their look.
+    void statusBoxesTakeNoInput()
+    {
+        OpenWindow o;
+        o.w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&o.w));
+        for (QWidget *r : o.p.readouts().mid(2)) {
+            auto *box = qobject_cast<QComboBox *>(r);
+            QTest::mouseClick(box, Qt::LeftButton);
+            QWheelEvent wheel(QPointF(5, 5), QPointF(box->mapToGlobal(QPoint(5, 5))), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box, &wheel);
+            QTest::keyClick(box, Qt::Key_Down);
+            QVERIFY(!QApplication::activePopupWidget());
+            QCOMPARE(box->currentIndex(), -1);   // no data yet
+            QVERIFY(box->isEnabled());
+        }
     }
 
     // End to end: a command sent; the laser ramps to it, settles its temperature

@@ -6,6 +6,8 @@
 #include "variant.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QMenu>
 #include <QPointer>
 #include <QtTest>
 
@@ -66,6 +68,21 @@ private slots:
             const auto timers = w.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
             QCOMPARE(std::count_if(timers.begin(), timers.end(), [](QTimer *t) { return t->interval() == 500; }), 1);
         }
+    }
+
+    // What lasts is in the title, and goes with it.
+    void title()
+    {
+        QTemporaryDir dir;
+        MainWindow w;
+        MainWindowProbe p(w);
+        const QString title = QString::fromUtf8(variant::kTitle);
+        QVERIFY(p.monitor()->startRecording(dir.filePath("r.csv")));
+        QCOMPARE(w.windowTitle(), title + " — 记录中");
+        p.monitor()->contextMenu()->actions().last()->setChecked(true);   // Allow scripts to send commands
+        QCOMPARE(w.windowTitle(), title + " — 记录中 — 允许脚本");
+        p.monitor()->stopRecording();
+        QCOMPARE(w.windowTitle(), title + " — 允许脚本");
     }
 
     // Why Open failed, after the message on the line, and in English in the link log.

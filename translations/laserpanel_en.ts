@@ -430,6 +430,36 @@
     <message>
         <source>等待重新连接</source>
         <translation>waiting to reconnect</translation>
+        <source>数据写入成功（脚本 %1）</source>
+        <translation>Command sent (script %1)</translation>
+    </message>
+    <message>
+        <source>%1，自 %2 起</source>
+        <translation>Alarm since %2: %1</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>记录中</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>允许脚本</source>
+        <translation>Scripts allowed</translation>
+    </message>
+    <message>
+        <source>Events only</source>
+        <translation>Events only</translation>
+    </message>
+    <message>
+        <source>Hide the RX and TX lines</source>
+        <translation>Hide the RX and TX lines</translation>
     </message>
 </context>
 </TS>
