@@ -65,7 +65,7 @@ private:
     void wireSetpointFields();
     // Every value of a setpoint field shows whole in it.
     void fitSetpointFields();
-    // The translated title with what lasts: recording, scripts allowed (windowtitle.cpp).
+    // The translated title with what lasts: waiting, recording, scripts allowed (windowtitle.cpp).
     void updateTitle();
 
     // Command frame and status decoding (windowlink.cpp).
@@ -101,8 +101,6 @@ private:
     void waitForPort();
     void stopWaiting();
     void portBack(const QString &port);
-    // The title with a suffix for each state that lasts (windowtitle.cpp).
-    void updateTitle();
     // Moves a scroll bar to a typed setpoint without rewriting the text.
     void followText(QScrollBar *scroll, int position);
     // A setpoint's field and scroll bar; stepsPerUnit 0 reads whole kHz.
