@@ -9,23 +9,16 @@
 #include "portwatcher.h"
 #include "words.h"
 
-#include <QDir>
-#include <QSettings>
-#include <QStandardPaths>
+#include "panelsettings.h"
 
 namespace {
-QString settingsPath()
-{
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
-        .filePath(QStringLiteral("laserpanel/panel.ini"));
-}
 const QString kPortKey = QStringLiteral("port");
 } // namespace
 
 void MainWindow::wirePortField()
 {
     // Without a port that opened, the form's COM1 stays.
-    const QString last = QSettings(settingsPath(), QSettings::IniFormat).value(kPortKey).toString();
+    const QString last = laser::PanelSettings().value(kPortKey).toString();
     if (!last.isEmpty())
         ui->portnun_edit->setText(last);
     new PortCompleter(ui->portnun_edit);
@@ -43,7 +36,7 @@ void MainWindow::wirePortField()
 
 void MainWindow::rememberPort()
 {
-    QSettings settings(settingsPath(), QSettings::IniFormat);
+    laser::PanelSettings settings;
     if (settings.value(kPortKey).toString() != portName)
         settings.setValue(kPortKey, portName);
 }

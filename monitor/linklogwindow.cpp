@@ -1,5 +1,7 @@
 #include "linklogwindow.h"
 
+#include "panelsettings.h"
+
 #include "linklog.h"
 
 #include <QCheckBox>
@@ -11,17 +13,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace laser {
 
 namespace {
-// The operator's choices, beside the working points in the configuration folder.
-struct Settings : QSettings {
-    Settings() : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("laserpanel"), QStringLiteral("laserpanel")) {}
-};
 const QString kEventsOnlyKey = QStringLiteral("linkLog/eventsOnly");
 } // namespace
 
@@ -41,7 +38,7 @@ LinkLogWindow::LinkLogWindow(LinkLog &log, QWidget *parent)
 
     // Five RX lines a second bury the events; the operator may hide them.
     eventsOnly->setToolTip(QCoreApplication::translate("MainWindow", "Hide the RX and TX lines"));
-    eventsOnly->setChecked(Settings().value(kEventsOnlyKey, false).toBool());
+    eventsOnly->setChecked(PanelSettings().value(kEventsOnlyKey, false).toBool());
     connect(eventsOnly, &QCheckBox::toggled, this, &LinkLogWindow::filterChanged);
 
     auto *top = new QHBoxLayout;
@@ -109,7 +106,7 @@ void LinkLogWindow::append(const std::deque<LinkLogEntry> &entries)
 
 void LinkLogWindow::filterChanged()
 {
-    Settings().setValue(kEventsOnlyKey, eventsOnly->isChecked());
+    PanelSettings().setValue(kEventsOnlyKey, eventsOnly->isChecked());
     lines->clear();
     following = true;
     append(kept);

@@ -7,6 +7,7 @@
 #include "linklog.h"
 #include "linklogwindow.h"
 #include "monitor.h"
+#include "panelsettings.h"
 #include "trendwindow.h"
 
 #include <qwt_plot.h>
@@ -18,7 +19,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QtTest>
@@ -73,13 +73,6 @@ class MonitorTest : public QObject
     Q_OBJECT
 
 private slots:
-    // Settings stay in this test's folder, which test mode would share.
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, qEnvironmentVariable("XDG_CONFIG_HOME"));
-    }
-
     // A scripted session recorded: the header, then one row per status, command and
     // event (skipped bytes are the log's only), each on disk as it happens.
     void recordsSession()
@@ -252,7 +245,7 @@ private slots:
         s.monitor.onFrameReceived(at(1), QByteArray::fromHex("001e0000046500 0003"));
         s.monitor.onCommandSent(at(2), QByteArray::fromHex("a55a000c22000014 1e0000fafb"), laser::WorkingPoint{});
         s.monitor.onBytesSkipped(at(3), "x");
-        QSettings(QSettings::IniFormat, QSettings::UserScope, "laserpanel", "laserpanel").clear();
+        laser::PanelSettings().clear();
         s.monitor.showLinkLog();
         laser::LinkLogWindow *log = s.monitor.linkLogWindow();
         const QRegularExpression tag("^\\S+  (\\S+).*$", QRegularExpression::MultilineOption);   // the second word of each line
