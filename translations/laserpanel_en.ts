@@ -430,6 +430,8 @@
     <message>
         <source>等待重新连接</source>
         <translation>waiting to reconnect</translation>
+    </message>
+    <message>
         <source>数据写入成功（脚本 %1）</source>
         <translation>Command sent (script %1)</translation>
     </message>
