@@ -1,0 +1,251 @@
+#include "recordingreader.h"
+
+#include "firmware.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace laser::record {
+
+namespace {
+using View = std::string_view;
+constexpr qint64 kChunk = 1 << 20;
+
+// The cells of one CSV line; a quoted cell's text, its doubled quotes undone,
+// goes into `scratch`, reserved so that views into it stay valid.
+bool splitCsv(View line, std::vector<View> &cells, std::string &scratch)
+{
+    cells.clear();
+    scratch.clear();
+    scratch.reserve(line.size());
+    std::size_t i = 0;
+    for (;;) {
+        if (i < line.size() && line[i] == '"') {
+            const std::size_t start = scratch.size();
+            for (++i;; ++i) {
+                if (i >= line.size())
+                    return false;
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"')
+                        ++i;
+                    else
+                        break;
+                }
+                scratch.push_back(line[i]);
+            }
+            cells.emplace_back(scratch.data() + start, scratch.size() - start);
+            ++i;
+            if (i < line.size() && line[i] != ',')
+                return false;
+        } else {
+            const std::size_t comma = line.find(',', i);
+            cells.push_back(line.substr(i, comma == View::npos ? View::npos : comma - i));
+            i = comma == View::npos ? line.size() : comma;
+        }
+        if (i >= line.size())
+            return true;
+        ++i;   // past the comma
+    }
+}
+
+class Reader
+{
+public:
+    Reader(const std::function<void(const Source &)> &row) : rowOut(row) {}
+
+    // One line without its newline; false when the file is refused.
+    bool line(View text)
+    {
+        ++number;
+        if (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
+        if (text.empty())
+            return true;
+        if (form == Unknown)
+            return first(text);
+        if (text[0] == '#')
+            return true;
+        Source s;
+        s.kind = Every;   // until its kind field is read
+        s.point.kHzPerStep = kHzPerStep;
+        if (form == Csv ? csvRow(text, s) : jsonRow(text, s)) {
+            ++result.rows;
+            rowOut(s);
+        } else {
+            if (result.skippedLines.size() < ReadResult::kNamedLines)
+                result.skippedLines << number;
+            ++result.skipped;
+        }
+        return true;
+    }
+
+    ReadResult result;
+
+private:
+    bool first(View text)
+    {
+        if (text[0] == '#') {
+            // "# port: …", "# variant: …"
+            const QString line = QString::fromUtf8(text.data(), int(text.size()));
+            const int colon = line.indexOf(QLatin1Char(':'));
+            const QString key = line.mid(1, colon - 1).trimmed(), value = line.mid(colon + 1).trimmed();
+            if (colon > 0 && key == QLatin1String("port"))
+                result.port = value;
+            if (const Variant *v = colon > 0 && key == QLatin1String("variant") ? variantNamed(value) : nullptr)
+                kHzPerStep = v->kHzPerStep;
+            return true;
+        }
+        if (text[0] == '{') {
+            form = Json;
+            --number;
+            return line(text);
+        }
+        std::vector<View> names;
+        std::string scratch;
+        splitCsv(text, names, scratch);
+        for (const Field &f : fields()) {
+            int at = -1;
+            for (std::size_t i = 0; i < names.size(); ++i)
+                if (names[i] == f.name)
+                    at = int(i);
+            if (at < 0)
+                return refuse(QStringLiteral("line %1 is neither the column line (with \"%2\") nor a JSON object")
+                                  .arg(number)
+                                  .arg(QLatin1String(f.name)));
+            column.push_back(at);
+        }
+        width = names.size();
+        form = Csv;
+        return true;
+    }
+
+    bool refuse(const QString &why)
+    {
+        result.outcome = ReadResult::NotARecording;
+        result.why = why;
+        return false;
+    }
+
+    // The fields every row has first: they say which others it must have.
+    template <typename Text>
+    bool fill(Source &s, Text text)
+    {
+        for (int pass = 0; pass < 2; ++pass) {
+            for (std::size_t i = 0; i < fields().size(); ++i) {
+                const Field &f = fields()[i];
+                if ((f.kinds == Every) == (pass == 0) && (f.kinds & s.kind) && !f.read(text(i), s))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    bool csvRow(View text, Source &s)
+    {
+        if (!splitCsv(text, cells, scratch) || cells.size() != width)
+            return false;
+        return fill(s, [this](std::size_t i) { return cells[std::size_t(column[i])]; });
+    }
+
+    bool jsonRow(View text, Source &s)
+    {
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromRawData(text.data(), int(text.size()))).object();
+        if (o.isEmpty())
+            return false;
+        return fill(s, [this, &o](std::size_t i) {
+            const Field &f = fields()[i];
+            const QJsonValue v = o.value(QLatin1String(f.name));
+            value = v.isString()   ? v.toString().toUtf8()
+                    : !v.isDouble() ? QByteArray()
+                    : f.form == Field::Whole && v.toDouble() == double(qint64(v.toDouble()))
+                        ? QByteArray::number(qint64(v.toDouble()))
+                        : QByteArray::number(v.toDouble(), 'g', 17);
+            return View(value.constData(), std::size_t(value.size()));
+        });
+    }
+
+    enum { Unknown, Csv, Json } form = Unknown;
+    const std::function<void(const Source &)> &rowOut;
+    std::vector<int> column;   // per field, its place in the row
+    std::size_t width = 0;
+    std::vector<View> cells;
+    std::string scratch;
+    QByteArray value;
+    int kHzPerStep = kVariants[0].kHzPerStep;
+    int number = 0;
+};
+} // namespace
+
+QString ReadResult::skippedLineList() const
+{
+    QStringList lines;
+    for (int n : skippedLines)
+        lines << QString::number(n);
+    return lines.join(QStringLiteral(", ")) + (skipped > skippedLines.size() ? QStringLiteral(", …") : QString());
+}
+
+QString ReadResult::skippedText() const
+{
+    if (skipped == 0)
+        return QString();
+    return QStringLiteral("%1 %2 skipped: line %3")
+        .arg(skipped)
+        .arg(skipped == 1 ? QStringLiteral("row") : QStringLiteral("rows"), skippedLineList());
+}
+
+ReadResult readRecording(const QString &path, const std::function<void(const Source &)> &row,
+                         const std::function<bool(qint64, qint64)> &progress)
+{
+    Reader reader(row);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reader.result.outcome = ReadResult::Unreadable;
+        reader.result.why = file.errorString();
+        return reader.result;
+    }
+    const qint64 size = file.size();
+    QByteArray buffer(int(kChunk), Qt::Uninitialized);
+    qint64 kept = 0, done = 0;
+    for (;;) {
+        if (kept == buffer.size())
+            buffer.resize(buffer.size() * 2);   // a line longer than the buffer
+        const qint64 n = file.read(buffer.data() + kept, buffer.size() - kept);
+        if (n < 0) {
+            reader.result.outcome = ReadResult::Unreadable;
+            reader.result.why = file.errorString();
+            return reader.result;
+        }
+        const bool end = n == 0;
+        done += n;
+        const char *p = buffer.constData(), *stop = p + kept + n;
+        while (p < stop) {
+            const char *nl = static_cast<const char *>(std::memchr(p, '\n', std::size_t(stop - p)));
+            if (!nl && !end)
+                break;
+            if (!reader.line(View(p, std::size_t((nl ? nl : stop) - p))))
+                return reader.result;
+            p = nl ? nl + 1 : stop;
+        }
+        kept = stop - p;
+        std::memmove(buffer.data(), p, std::size_t(kept));
+        if (end)
+            break;
+        if (progress && !progress(done, size)) {
+            reader.result.outcome = ReadResult::Cancelled;
+            return reader.result;
+        }
+    }
+    if (reader.result.rows == 0 && reader.result.outcome == ReadResult::Read)
+        reader.result = {ReadResult::NotARecording,
+                         done == 0 ? QStringLiteral("the file is empty") : QStringLiteral("no row could be read"),
+                         0, reader.result.skipped, reader.result.skippedLines, reader.result.port};
+    return reader.result;
+}
+
+} // namespace laser::record
