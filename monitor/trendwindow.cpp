@@ -81,7 +81,7 @@ TrendWindow::TrendWindow(const TrendData &data, QWidget *parent)
     controls->addWidget(save);
     auto *layout = new QVBoxLayout(this);
     auto *bar = new QMenuBar(this);
-    QMenu *file = bar->addMenu(QCoreApplication::translate("MainWindow", "文件"));
+    QMenu *file = bar->addMenu(QCoreApplication::translate("MainWindow", "文件(&F)"));
     file->addAction(QCoreApplication::translate("MainWindow", "打开记录…"), this, &TrendWindow::chooseRecording,
                     QKeySequence(Qt::CTRL + Qt::Key_O));
     file->addAction(QCoreApplication::translate("MainWindow", "导出图像…"), this, &TrendWindow::chooseImageFile,
