@@ -335,8 +335,9 @@ private slots:
         QTest::newRow("json, damaged rows")
             << QByteArray("{\"time\":\"2026-12-07T14:00:00.000Z\",\"kind\":\"status\",\"current_A\":1,\"temperature_C\":null,"
                           "\"trigger\":\"internal\",\"pump_supply\":\"normal\",\"tec\":\"locked\"}\n"
-                          "{\"time\":\"2026-12-07T14:00:00.200Z\",\"kind\":\"status\",\"current_A\":1}\n{\"time\n")
-            << "1 read; 2 rows skipped: line 2, 3";
+                          "{\"time\":\"2026-12-07T14:00:00.200Z\",\"kind\":\"status\",\"current_A\":1}\n{\"time\n"
+                          "{\"time\":\"2026-12-07T14:00:00.400Z\",\"kind\":\"lost\",\"detail\":\"a \\\"b\\\"\"}\n")
+            << "2 read; 2 rows skipped: line 2, 3";
         QTest::newRow("empty") << QByteArray() << "refused: the file is empty";
         QTest::newRow("no row readable") << head + "x\n" << "refused: no row could be read";
         QTest::newRow("another CSV") << QByteArray("time,kind,value\n1,2,3\n")

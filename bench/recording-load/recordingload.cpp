@@ -1,10 +1,11 @@
 // laserpanel-recording-load --generate FILE [--hours H]: a recording of
 // H hours (24: 432 000 status rows) at 5 frames/s with a command every 10 min, a 60 s pump_supply alarm every 2 h
-// and a 5 s stale spell every 3 h.
+// and a 5 s stale spell every 3 h; JSON lines when FILE ends in .jsonl.
 // laserpanel-recording-load FILE: opens it as the trend's menu does (progress
 // dialog and window, offscreen) and prints the time, the rows and the peak
 // memory against the file's size; exit 1 beyond 3 s or 2 × the file.
 #include "csvrecord.h"
+#include "jsonrecord.h"
 #include "trenddata.h"
 #include "trendwindow.h"
 
@@ -36,36 +37,47 @@ int generate(const char *path, double hours)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return std::fprintf(stderr, "%s: %s\n", path, qPrintable(file.errorString())), 1;
     const QDateTime start = QDateTime::fromString(QStringLiteral("2026-12-07T08:00:00"), Qt::ISODate);
+    const bool json = file.fileName().endsWith(QLatin1String(".jsonl"));
     auto put = [&file](const QString &line) { file.write(line.toUtf8() + '\n'); };
-    for (const QString &line : csv::header(QStringLiteral("laserpanel 1.3"), QStringLiteral("v1.3"),
-                                           QStringLiteral("/dev/ttyUSB0"), start))
-        put(line);
+    auto status = [json](const QDateTime &when, const Reading &r) {
+        return json ? json::jsonLine(json::statusJson(csv::isoTime(when), r)) : csv::statusRow(when, r);
+    };
+    auto command = [json](const QDateTime &when, const WorkingPoint &p) {
+        return json ? json::jsonLine(json::commandJson(csv::isoTime(when), p)) : csv::commandRow(when, p);
+    };
+    auto event = [json](const QDateTime &when, LinkEvent e, const QString &detail) {
+        return json ? json::jsonLine(json::eventJson(csv::isoTime(when), e, detail)) : csv::eventRow(when, e, detail);
+    };
+    if (!json)
+        for (const QString &line : csv::header(QStringLiteral("laserpanel 1.3"), QStringLiteral("v1.3"),
+                                               QStringLiteral("/dev/ttyUSB0"), start))
+            put(line);
     const qint64 frames = qint64(hours * 3600 * 5);
     WorkingPoint point = initialPoint(kVariants[0]);
     for (qint64 i = 0, written = 0; written < frames; ++i) {
         const QDateTime when = start.addMSecs(i * 200);
         const qint64 s = i / 5;
         if (i % 5 == 0 && s % 600 == 0) {
-            point.currentSteps = int((s / 600) % 8) * 10;
-            put(csv::commandRow(when, point));
+            point.currentSteps = int((s / 600) % 8) * 5;
+            put(command(when, point));
         }
         if (i % 5 == 0 && s % 7200 == 3600)
-            put(csv::eventRow(when, LinkEvent::Alarm, QStringLiteral("pump_supply")));
+            put(event(when, LinkEvent::Alarm, QStringLiteral("pump_supply")));
         if (i % 5 == 0 && s % 7200 == 3660)
-            put(csv::eventRow(when, LinkEvent::AlarmCleared, QStringLiteral("pump_supply")));
+            put(event(when, LinkEvent::AlarmCleared, QStringLiteral("pump_supply")));
         if (s % 10800 >= 5400 && s % 10800 < 5405) {
             if (s % 10800 == 5400 && i % 5 == 0)
-                put(csv::eventRow(when, LinkEvent::Stale, QStringLiteral("no status for 2.0 s")));
+                put(event(when, LinkEvent::Stale, QStringLiteral("no status for 2.0 s")));
             continue;
         }
         if (i % 5 == 0 && s % 10800 == 5405)
-            put(csv::eventRow(when, LinkEvent::Recovered, QStringLiteral("status again after 5.0 s")));
+            put(event(when, LinkEvent::Recovered, QStringLiteral("status again after 5.0 s")));
         Reading r;
         r.currentA = point.currentA() * (1.0 + 0.01 * double(i % 7) / 7.0);
         r.temperatureC = 25 + int(i / 1500 % 3);
         r.pumpSupplyNormal = !(s % 7200 >= 3600 && s % 7200 < 3660);
         r.tecLocked = true;
-        put(csv::statusRow(when, r));
+        put(status(when, r));
         ++written;
     }
     return 0;
