@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -51,6 +52,64 @@ bool splitCsv(View line, std::vector<View> &cells, std::string &scratch)
         if (i >= line.size())
             return true;
         ++i;   // past the comma
+    }
+}
+
+// The members of a flat JSON object of strings without escapes, numbers and
+// nulls, as the record writes them: keys and values as views, a string's
+// without its quotes, null empty. False for anything else.
+bool scanFlatJson(View line, std::vector<std::pair<View, View>> &members)
+{
+    members.clear();
+    std::size_t i = 0;
+    auto skipSpace = [&] {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+    };
+    auto string = [&](View &out) {
+        if (i >= line.size() || line[i] != '"')
+            return false;
+        const std::size_t end = line.find_first_of("\"\\", i + 1);
+        if (end == View::npos || line[end] != '"')
+            return false;
+        out = line.substr(i + 1, end - i - 1);
+        i = end + 1;
+        return true;
+    };
+    skipSpace();
+    if (i >= line.size() || line[i++] != '{')
+        return false;
+    for (;;) {
+        View key, value;
+        skipSpace();
+        if (!string(key))
+            return false;
+        skipSpace();
+        if (i >= line.size() || line[i++] != ':')
+            return false;
+        skipSpace();
+        if (i < line.size() && line[i] == '"') {
+            if (!string(value))
+                return false;
+        } else {
+            const std::size_t end = std::min(line.find_first_of(",} \t", i), line.size());
+            value = line.substr(i, end - i);
+            i = end;
+            if (value == "null")
+                value = View();
+            else if (value.empty() || value == "true" || value == "false")
+                return false;
+        }
+        members.emplace_back(key, value);
+        skipSpace();
+        if (i < line.size() && line[i] == ',') {
+            ++i;
+            continue;
+        }
+        if (i >= line.size() || line[i++] != '}')
+            return false;
+        skipSpace();
+        return i == line.size();
     }
 }
 
@@ -155,6 +214,15 @@ private:
 
     bool jsonRow(View text, Source &s)
     {
+        // Most rows scan as views; one with escapes goes through QJsonDocument.
+        if (scanFlatJson(text, members)) {
+            return fill(s, [this](std::size_t i) {
+                for (const auto &[key, value] : members)
+                    if (key == fields()[i].name)
+                        return value;
+                return View();
+            });
+        }
         const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromRawData(text.data(), int(text.size()))).object();
         if (o.isEmpty())
             return false;
@@ -175,6 +243,7 @@ private:
     std::vector<int> column;   // per field, its place in the row
     std::size_t width = 0;
     std::vector<View> cells;
+    std::vector<std::pair<View, View>> members;
     std::string scratch;
     QByteArray value;
     int kHzPerStep = kVariants[0].kHzPerStep;
