@@ -124,29 +124,80 @@ public:
         ++number;
         if (!text.empty() && text.back() == '\r')
             text.remove_suffix(1);
-        if (text.empty())
-            return true;
         if (form == Unknown)
-            return first(text);
-        if (text[0] == '#')
-            return true;
+            return text.empty() || first(text);
+        take(text, number);
+        return true;
+    }
+
+    // The end of the file: a row still open is damaged.
+    void finish()
+    {
+        while (!held.empty())
+            giveUp();
+    }
+
+    ReadResult result;
+
+private:
+    // A CSV row whose quoted cell holds a line break spans lines: they are
+    // held until its quotes close, a few lines at most.
+    static constexpr std::size_t kMostRowLines = 8;
+
+    static bool oddQuotes(View text) { return std::count(text.begin(), text.end(), '"') % 2 == 1; }
+
+    void take(View text, int at)
+    {
+        if (form == Csv && (!held.empty() || oddQuotes(text))) {
+            held.emplace_back(at, std::string(text));
+            std::string joined;
+            for (const auto &[n, part] : held)
+                joined += (joined.empty() ? "" : "\n") + part;
+            if (oddQuotes(joined) && held.size() < kMostRowLines)
+                return;
+            if (!oddQuotes(joined) && held.size() > 1 && row(joined, held.front().first, false)) {
+                held.clear();
+                return;
+            }
+            giveUp();
+            return;
+        }
+        if (!text.empty() && text[0] != '#')
+            row(text, at, true);
+    }
+
+    // The first line held is damaged; the others are read again on their own.
+    void giveUp()
+    {
+        auto lines = std::move(held);
+        held.clear();
+        skip(lines.front().first);
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            take(lines[i].second, lines[i].first);
+    }
+
+    bool row(View text, int at, bool countSkipped)
+    {
         Source s;
         s.kind = Every;   // until its kind field is read
         s.point.kHzPerStep = kHzPerStep;
         if (form == Csv ? csvRow(text, s) : jsonRow(text, s)) {
             ++result.rows;
             rowOut(s);
-        } else {
-            if (result.skippedLines.size() < ReadResult::kNamedLines)
-                result.skippedLines << number;
-            ++result.skipped;
+            return true;
         }
-        return true;
+        if (countSkipped)
+            skip(at);
+        return false;
     }
 
-    ReadResult result;
+    void skip(int at)
+    {
+        if (result.skippedLines.size() < ReadResult::kNamedLines)
+            result.skippedLines << at;
+        ++result.skipped;
+    }
 
-private:
     bool first(View text)
     {
         if (text[0] == '#') {
@@ -162,8 +213,8 @@ private:
         }
         if (text[0] == '{') {
             form = Json;
-            --number;
-            return line(text);
+            take(text, number);
+            return true;
         }
         std::vector<View> names;
         std::string scratch;
@@ -244,6 +295,7 @@ private:
     std::size_t width = 0;
     std::vector<View> cells;
     std::vector<std::pair<View, View>> members;
+    std::vector<std::pair<int, std::string>> held;
     std::string scratch;
     QByteArray value;
     int kHzPerStep = kVariants[0].kHzPerStep;
@@ -310,6 +362,7 @@ ReadResult readRecording(const QString &path, const std::function<void(const Sou
             return reader.result;
         }
     }
+    reader.finish();
     if (reader.result.rows == 0 && reader.result.outcome == ReadResult::Read)
         reader.result = {ReadResult::NotARecording,
                          done == 0 ? QStringLiteral("the file is empty") : QStringLiteral("no row could be read"),

@@ -330,8 +330,8 @@ private slots:
             + "2026-12-07T14:00:01.000+01:00,command,,,,,,2.40,3.25,,external,\n"
             + "2026-12-07T14:00:01.000+01:00,alarm,,,,,,,,,,\"pump_supply\n" + ok
             << "2 read; 6 rows skipped: line 4, 5, 6, 7, 8, 9";
-        QTest::newRow("csv, quoted detail, CRLF") << head + ok + "2026-12-07T14:00:01.000+01:00,lost,,,,,,,,,,\"a, \"\"b\"\"\"\r\n"
-            << "2 read";
+        QTest::newRow("csv, quoted detail over lines, CRLF")
+            << head + ok + "2026-12-07T14:00:01.000+01:00,lost,,,,,,,,,,\"a, \"\"b\r\n\r\n\"\"\"\r\n" + ok << "3 read";
         QTest::newRow("json, damaged rows")
             << QByteArray("{\"time\":\"2026-12-07T14:00:00.000Z\",\"kind\":\"status\",\"current_A\":1,\"temperature_C\":null,"
                           "\"trigger\":\"internal\",\"pump_supply\":\"normal\",\"tec\":\"locked\"}\n"
