@@ -3,8 +3,11 @@
 #include "panelicon.h"
 #include "quitsignals.h"
 #include "timezone.h"
+#include "trendwindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <chrono>
@@ -24,6 +27,21 @@ int main(int argc, char *argv[])
     {
         MainWindow window;
         window.show();
+        // --open-recording FILE: the recording in a trend window of its own;
+        // the link is left as it is.
+        QCommandLineParser parser;
+        const QCommandLineOption open(QStringLiteral("open-recording"), QString(), QStringLiteral("FILE"));
+        parser.addOption(open);
+        parser.parse(QApplication::arguments());
+        if (parser.isSet(open)) {
+            QString error;
+            if (auto *trend = laser::TrendWindow::openRecording(parser.value(open), &window, &error)) {
+                trend->show();
+            } else if (!error.isEmpty()) {
+                std::fprintf(stderr, "laserpanel: %s\n", qPrintable(error));
+                QMessageBox::warning(&window, QCoreApplication::translate("MainWindow", "打开记录"), error);
+            }
+        }
         // For scripts/bench-startup.sh: when start-up is over, in µs since the epoch.
         if (qEnvironmentVariableIsSet("LASERPANEL_EXIT_AT_START"))
             QTimer::singleShot(0, &app, [&app] {

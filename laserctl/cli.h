@@ -60,6 +60,7 @@ enum class Format { Text, Json, Csv };
 struct Options {
     QString command;
     QStringList ports;    // detect
+    QString file;         // summary
     QString port;         // -p
     Format format = Format::Text;
     qint64 timeoutMs = -1;
@@ -89,5 +90,6 @@ int monitor(QCoreApplication &app, const Options &o);
 int set(QCoreApplication &app, const Options &o);
 int panels();
 int history(QCoreApplication &app, const Options &o);
+int summary(QCoreApplication &app, const Options &o);
 
 } // namespace cli

@@ -63,6 +63,10 @@ const QVector<Command> &commands()
          "the last working points sent on the port (-n, default 10), newest first, with when and by whom (the "
          "panel, laserctl or a script)",
          history, true},
+        {"summary", "FILE",
+         "what a recording (CSV or JSON lines) holds: its span, status rows, current and temperature, stale periods, "
+         "alarms and commands",
+         summary, false, false, true},
     };
     return table;
 }
@@ -82,7 +86,8 @@ const QVector<Option> &options()
         option("h help", "", "This text.", ""),
         option("version", "", "The program's version.", ""),
         option("p port", "PORT", "The serial port, e.g. /dev/ttyUSB0.", "status monitor set history", "<ports>"),
-        option("json", "", "status, monitor, history: one JSON object a line.", "status monitor history"),
+        option("json", "", "status, monitor, history: one JSON object a line; summary: one object.",
+               "status monitor history summary"),
         option("csv", "", "monitor: the panel's CSV recording format.", "monitor"),
         option("timeout", "S",
                "status: wait this long for a frame (default 3); set --verify: for the laser to follow (default 10).",
@@ -133,6 +138,8 @@ QString completionWords()
         QStringList offered{QStringLiteral("after"), c.name};
         if (c.takesPorts)
             offered << QStringLiteral("<ports>");
+        if (c.takesFile)
+            offered << QStringLiteral("<files>");
         for (const Option &o : options())
             for (const QString &name : o.names)
                 if (o.commands.contains(c.name))

@@ -16,6 +16,7 @@ struct Command {
     int (*run)(QCoreApplication &app, const Options &o);
     bool needsPort = false;
     bool takesPorts = false;   // ports as arguments
+    bool takesFile = false;    // one file as its argument
 };
 
 struct Option {

@@ -45,6 +45,10 @@ int readCommand(const QCommandLineParser &parser, Options &o)
             return usage(QStringLiteral("%1: --%2 does not apply").arg(o.command, option.names.last()));
     if (command->takesPorts)
         o.ports = args.mid(1);
+    else if (command->takesFile && args.size() != 2)
+        return usage(QStringLiteral("%1 needs one file").arg(o.command));
+    else if (command->takesFile)
+        o.file = args[1];
     else if (args.size() > 1)
         return usage(QStringLiteral("%1: unexpected argument '%2'").arg(o.command, args[1]));
 

@@ -101,6 +101,7 @@ void Monitor::showTrend()
         trendView = new TrendWindow(series, window);
         trendView->addActions({trendAct, recordAct, logAct});
         trendView->setRecordingPath(recordingPath());
+        trendView->setSource(port);
         connect(trendView, &MonitorView::message, this, &Monitor::message);
     }
     raise(trendView);
@@ -160,7 +161,9 @@ void Monitor::onLinkEvent(const QDateTime &when, LinkEvent event, const QString 
         port = detail;
     else if (event == LinkEvent::Close || event == LinkEvent::Lost)
         port.clear();
-    series.event(ms, event);
+    if (trendView)
+        trendView->setSource(port);
+    series.event(ms, event, detail);
     log.event(ms, event, detail);
     writeRow([&] { return csv::eventRow(when, event, detail); });
 }

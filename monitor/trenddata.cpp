@@ -1,5 +1,6 @@
 #include "trenddata.h"
 
+#include "csvrecord.h"
 #include "statusdecode.h"
 
 #include <algorithm>
@@ -33,9 +34,21 @@ void TrendData::command(qint64 ms, const WorkingPoint &point)
     setpointA.append(t, point.currentA());
 }
 
-void TrendData::event(qint64 ms, LinkEvent event)
+void TrendData::row(const record::Source &row)
+{
+    LinkEvent e;
+    if (row.kind == record::Status)
+        status(row.ms, row.reading);
+    else if (row.kind == record::Command)
+        command(row.ms, row.point);
+    else if (csv::eventFromKind(row.word, e))
+        event(row.ms, e, row.detail);
+}
+
+void TrendData::event(qint64 ms, LinkEvent event, const QString &detail)
 {
     const double t = double(ms);
+    periods.event(ms, event, detail);
     switch (event) {
     case LinkEvent::Open:
     case LinkEvent::Close:

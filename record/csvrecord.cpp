@@ -45,6 +45,40 @@ QString isoTime(const QDateTime &when)
     return head + QStringLiteral("%1").arg(ms - second * 1000, 3, 10, QLatin1Char('0')) + offset;
 }
 
+bool msFromIsoTime(std::string_view t, qint64 &ms)
+{
+    // By hand: QDateTime's parser costs microseconds a row, and a day's
+    // recording has hundreds of thousands.
+    auto digits = [&t](std::size_t at, int n, int &out) {
+        out = 0;
+        for (std::size_t i = at; i < at + std::size_t(n); ++i) {
+            if (i >= t.size() || t[i] < '0' || t[i] > '9')
+                return false;
+            out = out * 10 + (t[i] - '0');
+        }
+        return true;
+    };
+    int y, mo, d, h, mi, s, milli, oh = 0, om = 0;
+    const bool zulu = t.size() == 24 && t[23] == 'Z';
+    if ((t.size() != 29 && !zulu) || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':'
+        || t[19] != '.' || !digits(0, 4, y) || !digits(5, 2, mo) || !digits(8, 2, d) || !digits(11, 2, h)
+        || !digits(14, 2, mi) || !digits(17, 2, s) || !digits(20, 3, milli))
+        return false;
+    if (!zulu && ((t[23] != '+' && t[23] != '-') || t[26] != ':' || !digits(24, 2, oh) || !digits(27, 2, om)))
+        return false;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60 || oh > 23 || om > 59)
+        return false;
+    // Days from the civil date (Howard Hinnant's algorithm).
+    const int yy = y - (mo <= 2);
+    const int era = yy / 400;
+    const int yoe = yy - era * 400;
+    const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const qint64 days = qint64(era) * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    const int offset = (t[23] == '-' ? -1 : 1) * (oh * 60 + om);
+    ms = ((days * 24 + h) * 60 + mi - offset) * 60000 + s * 1000 + milli;
+    return true;
+}
+
 QStringList header(const QString &program, const QString &variant, const QString &port,
                    const QDateTime &start)
 {
@@ -104,6 +138,17 @@ QString eventKind(LinkEvent event)
     case LinkEvent::Reopened: return QStringLiteral("reopened");
     }
     return QString();
+}
+
+bool eventFromKind(const QString &kind, LinkEvent &event)
+{
+    for (int e = int(LinkEvent::Open); e <= int(LinkEvent::Reopened); ++e) {
+        if (eventKind(LinkEvent(e)) == kind) {
+            event = LinkEvent(e);
+            return true;
+        }
+    }
+    return false;
 }
 
 QString field(const QString &text)

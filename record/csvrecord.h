@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string_view>
+
 // The recording format shared by the panel and laserctl: a few '#' lines that
 // describe the session, one line of column names, then one row per status
 // frame, command or link event. Every row has all columns; the ones that do
@@ -15,6 +17,9 @@ namespace laser::csv {
 
 // 2026-12-07T14:03:21.042+01:00: local time, milliseconds, UTC offset.
 QString isoTime(const QDateTime &when);
+// Back to ms since the epoch; false for text isoTime() does not write
+// (a trailing Z is taken for +00:00).
+bool msFromIsoTime(std::string_view text, qint64 &ms);
 
 // The '#' lines and the column line, each without its newline.
 QStringList header(const QString &program, const QString &variant, const QString &port,
@@ -30,6 +35,8 @@ QString eventRow(const QDateTime &when, const QString &kind, const QString &deta
 // The `kind` column of an event row: open, close, lost, stale, recovered,
 // recording_started, recording_stopped.
 QString eventKind(LinkEvent event);
+// Back from the word; false for a word no event has.
+bool eventFromKind(const QString &kind, LinkEvent &event);
 
 // A field quoted as CSV needs it (comma, quote or line break inside).
 QString field(const QString &text);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <string_view>
 #include <vector>
 
 // The record's fields in one table: the CSV columns in their order and the
@@ -22,6 +23,7 @@ struct Source {
     Reading reading;
     WorkingPoint point;
     QString detail;
+    qint64 ms = 0;   // read back: the time in ms since the epoch
 };
 
 struct Field {
@@ -32,6 +34,10 @@ struct Field {
     enum Form { Text, TwoDecimals, Whole } form;
     // No value (invalid) is an empty cell and a JSON null.
     QVariant (*value)(const Source &);
+    // Back from the text written (CSV cell, or a JSON value as text, null
+    // empty): false for text the field never writes. A command's point gets
+    // the frequency step of point.kHzPerStep, set before.
+    bool (*read)(std::string_view text, Source &);
 };
 
 const std::vector<Field> &fields();

@@ -320,13 +320,55 @@ private slots:
             QVERIFY2(line.section(',', 1, 1) == "status" && line.count(',') == 11, qPrintable(line));
     }
 
+    // A recording summed up: stale periods end at recovered, alarms at
+    // alarm_cleared or the file's end; an empty temperature is no value; a
+    // damaged row is named.
+    void summary()
+    {
+        const QString file = dir.filePath("summary.csv");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("# variant: v1.2\n# port: COM3\n" + laser::csv::columns().toUtf8() + "\n"
+                "2026-12-07T14:00:00.000+00:00,status,1.00,25,internal,normal,locked,,,,,\n"
+                "2026-12-07T14:00:01.000+00:00,command,,,,,,2.40,3.25,300,external,\n"
+                "2026-12-07T14:00:02.000+00:00,alarm,,,,,,,,,,pump_supply\n"
+                "2026-12-07T14:00:03.000+00:00,stale,,,,,,,,,,no status for 2.0 s\n"
+                "2026-12-07T14:00:05.500+00:00,recovered,,,,,,,,,,status again after 4.5 s\n"
+                "2026-12-07T14:00:06.000+00:00,status,3.00,,internal,fault,locked,,,,,\n"
+                "2026-12-07T14:00:08.000+00:00,alarm_cleared,,,,,,,,,,pump_supply\n"
+                "2026-12-07T14:00:09,status,2.00,26,internal,normal,locked,,,,,\n"
+                "2026-12-07T14:00:09.000+00:00,alarm,,,,,,,,,,tec_lock\n"
+                "2026-12-07T14:00:10.000+00:00,status,2.00,28,internal,normal,unlocked,,,,,\n");
+        f.close();
+        qputenv("TZ", "UTC");
+        Ctl text({"summary", file}), json({"summary", "--json", file});
+        qunsetenv("TZ");
+        QCOMPARE(text.finish(), 0);
+        QCOMPARE(text.lines, (QStringList{"file: " + file, "port: COM3",
+            "span: 2026-12-07T14:00:00.000+00:00 to 2026-12-07T14:00:10.000+00:00 (10.0 s)", "status rows: 3",
+            "current_A: min 1.00, mean 2.00, max 3.00", "temperature_C: min 25, mean 26.50, max 28",
+            "stale: 1 periods, 2.5 s in all", "  2026-12-07T14:00:03.000+00:00  2.5 s", "alarms: 2",
+            "  2026-12-07T14:00:02.000+00:00  pump_supply  6.0 s", "  2026-12-07T14:00:09.000+00:00  tec_lock  1.0 s",
+            "commands: 1",
+            "  2026-12-07T14:00:01.000+00:00  command: current 2.40 A  pulse 3.25 ns  frequency 300 kHz  trigger external",
+            "1 row skipped: line 11"}));
+        QCOMPARE(json.finish(), 0);
+        const QJsonObject o = QJsonDocument::fromJson(json.lines.value(0).toUtf8()).object();
+        QCOMPARE(o["stale"].toObject()["total_s"].toDouble(), 2.5);
+        QCOMPARE(o["alarms"].toArray()[0].toObject()["duration_s"].toDouble(), 6.0);
+        QCOMPARE(o["skipped_lines"].toArray(), QJsonArray{11});
+        Ctl foreign({"summary", SOURCE_DIR "/README.md"});
+        QCOMPARE(foreign.finish(), 1);
+        QVERIFY2(foreign.err.contains("README.md: not a recording: line 3 is neither the column line"), qPrintable(foreign.err));
+    }
+
     // The bash completion offers what the program's table holds: the
     // commands, each command's options, an option's values.
     void completion_data()
     {
         QTest::addColumn<QStringList>("words");   // after laserctl; the last one is being completed
         QTest::addColumn<QString>("offered");
-        QTest::newRow("commands") << QStringList{""} << "ports detect status monitor set panels history";
+        QTest::newRow("commands") << QStringList{""} << "ports detect status monitor set panels history summary";
         QTest::newRow("status's options") << QStringList{"status", "--"} << "--port --json --timeout --no-panel --variant";
         QTest::newRow("trigger's values") << QStringList{"set", "--trigger", ""} << "internal external";
         QTest::newRow("seconds: none") << QStringList{"monitor", "--duration", ""} << "";

@@ -2,12 +2,15 @@
 // and the trend and link-log windows; the link log's lines and counters.
 #include "csvrecord.h"
 #include "filesizelimit.h"
+#include "jsonrecord.h"
+#include "recordingreader.h"
 #include "statusdecode.h"
 #include "testhome.h"
 #include "linklog.h"
 #include "linklogwindow.h"
 #include "monitor.h"
 #include "panelsettings.h"
+#include "trenddata.h"
 #include "trendwindow.h"
 
 #include <qwt_plot.h>
@@ -21,6 +24,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTextBlock>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <algorithm>
@@ -64,6 +68,26 @@ QStringList fileLines(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts) : QStringList{"(cannot read)"};
+}
+
+// What the trend holds, segments apart: "t:y t:y | t:y", then the alarms.
+QString held(const laser::TrendData &d)
+{
+    QStringList out;
+    for (const laser::GapSeries *s : {&d.current(), &d.temperature(), &d.setpoint()}) {
+        for (std::size_t i = 0; i < s->size(); ++i)
+            out << QStringLiteral("%1%2:%3").arg(s->startsSegment(i) ? "| " : "").arg(qint64(s->t(i))).arg(s->y(i));
+        out << "/";
+    }
+    for (const laser::record::Period &p : d.alarms())
+        out << QStringLiteral("%1 %2-%3").arg(p.what).arg(p.start).arg(p.end);
+    return out.join(' ');
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
 } // namespace
@@ -262,6 +286,140 @@ private slots:
         QVERIFY(next.monitor.linkLogWindow()->eventsOnlyBox()->isChecked());
         log->eventsOnlyBox()->click();
         QCOMPARE(tags(), QString("---- RX TX SKIP RX ----"));
+    }
+
+    // A session recorded by the panel (CSV), or as laserctl monitor --json writes it,
+    // opens to the trend the live session drew: points, gaps, setpoint steps, alarms.
+    void openRecording_data()
+    {
+        QTest::addColumn<bool>("json");
+        QTest::newRow("csv") << false;
+        QTest::newRow("json lines") << true;
+    }
+    void openRecording()
+    {
+        QFETCH(bool, json);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(json ? "session.jsonl" : "session.csv");
+        StandIn s;
+        QStringList lines;
+        QVERIFY(json || s.monitor.startRecording(path));
+        auto event = [&](int ms, LinkEvent e, const QString &detail) {
+            s.monitor.onLinkEvent(at(ms), e, detail);
+            lines << laser::json::jsonLine(laser::json::eventJson(laser::csv::isoTime(at(ms)), e, detail));
+        };
+        event(0, LinkEvent::Open, "/dev/ttyUSB0");
+        for (int ms = 200; ms <= 9000; ms += 200) {
+            if (ms == 1000)
+                event(ms, LinkEvent::Alarm, "pump_supply");
+            if (ms == 2000) {
+                const laser::WorkingPoint point{true, 12, 34, 13, 30, 10};
+                s.monitor.onCommandSent(at(ms), QByteArray(), point);
+                lines << laser::json::jsonLine(laser::json::commandJson(laser::csv::isoTime(at(ms)), point));
+            }
+            if (ms == 5000)
+                event(ms, LinkEvent::Stale, "no status for 2.0 s");
+            if (ms > 4600 && ms < 7000)
+                continue;
+            if (ms == 7000)
+                event(ms, LinkEvent::AlarmCleared, "pump_supply");
+            const laser::Reading r{ms / 1000.0, ms == 8000 ? laser::kTemperatureOutOfRange : 25 + ms / 3000, false, true, true};
+            s.monitor.onStatusDecoded(at(ms), r);
+            lines << laser::json::jsonLine(laser::json::statusJson(laser::csv::isoTime(at(ms)), r));
+        }
+        event(8500, LinkEvent::Alarm, "tec_lock");
+        event(9100, LinkEvent::Close, "/dev/ttyUSB0");
+        s.monitor.stopRecording();
+        if (json)
+            writeFile(path, lines.join('\n').toUtf8() + '\n');
+
+        QString error;
+        std::unique_ptr<laser::TrendWindow> opened(laser::TrendWindow::openRecording(path, nullptr, &error));
+        QVERIFY2(opened, qPrintable(error));
+        QCOMPARE(held(opened->trendData()), held(s.monitor.trendData()));
+        QVERIFY(opened->windowTitle().startsWith(QFileInfo(path).fileName()));
+        const auto t = [](int ms) { return at(ms).toMSecsSinceEpoch(); };
+        QVERIFY(held(opened->trendData()).contains(QStringLiteral("| %1:7 ").arg(t(7000))));   // after the stale gap
+        QVERIFY(held(opened->trendData()).endsWith(
+            QStringLiteral("pump_supply %1-%2 tec_lock %3-%4").arg(t(1000)).arg(t(7000)).arg(t(8500)).arg(t(9100))));
+    }
+
+    // A damaged row is skipped and named; a file that is not a recording is refused.
+    void damagedAndForeign_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("outcome");
+        const QByteArray head = laser::csv::columns().toUtf8() + '\n';
+        const QByteArray ok = "2026-12-07T14:00:00.000+01:00,status,1.00,25,internal,normal,locked,,,,,\n";
+        QTest::newRow("csv, damaged rows") << "# port: COM3\n" + head + ok
+            + "2026-12-07T14:00:00.200+01:00,status,1.00,25,internal,normal,locked,,,,\n"   // a cell short
+            + "2026-12-07T14:00:00.400+01:00,status,1.x0,25,internal,normal,locked,,,,,\n"
+            + "2026-12-07T14:00:00.600+01:00,status,1.00,25,inside,normal,locked,,,,,\n"
+            + "2026-13-07T14:00:00.800+01:00,status,1.00,25,internal,normal,locked,,,,,\n"
+            + "2026-12-07T14:00:01.000+01:00,command,,,,,,2.40,3.25,,external,\n"
+            + "2026-12-07T14:00:01.000+01:00,alarm,,,,,,,,,,\"pump_supply\n" + ok
+            << "2 read; 6 rows skipped: line 4, 5, 6, 7, 8, 9";
+        QTest::newRow("csv, quoted detail over lines, CRLF")
+            << head + ok + "2026-12-07T14:00:01.000+01:00,lost,,,,,,,,,,\"a, \"\"b\r\n\r\n\"\"\"\r\n" + ok << "3 read";
+        QTest::newRow("json, damaged rows")
+            << QByteArray("{\"time\":\"2026-12-07T14:00:00.000Z\",\"kind\":\"status\",\"current_A\":1,\"temperature_C\":null,"
+                          "\"trigger\":\"internal\",\"pump_supply\":\"normal\",\"tec\":\"locked\"}\n"
+                          "{\"time\":\"2026-12-07T14:00:00.200Z\",\"kind\":\"status\",\"current_A\":1}\n{\"time\n"
+                          "{\"time\":\"2026-12-07T14:00:00.400Z\",\"kind\":\"lost\",\"detail\":\"a \\\"b\\\"\"}\n")
+            << "2 read; 2 rows skipped: line 2, 3";
+        QTest::newRow("empty") << QByteArray() << "refused: the file is empty";
+        QTest::newRow("no row readable") << head + "x\n" << "refused: no row could be read";
+        QTest::newRow("another CSV") << QByteArray("time,kind,value\n1,2,3\n")
+            << "refused: line 1 is neither the column line (with \"current_A\") nor a JSON object";
+        QTest::newRow("binary") << QByteArray::fromHex("89504e470d0a1a0a0000") << "refused: line 1 is neither the column line (with \"time\") nor a JSON object";
+    }
+    void damagedAndForeign()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("file"), bytes);
+        const laser::record::ReadResult r = laser::record::readRecording(dir.filePath("file"), [](const laser::record::Source &) {});
+        const QString outcome = r.outcome == r.Read ? QStringLiteral("%1 read").arg(r.rows) + (r.skipped ? "; " + r.skippedText() : "")
+                                                    : "refused: " + r.why;
+        QTEST(outcome, "outcome");
+    }
+
+    // The trend exported in each format, read back; its title names the port and the time in view.
+    void exportImage_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("png") << "trend.png";
+        QTest::newRow("svg") << "trend.svg";
+        QTest::newRow("pdf") << "trend.PDF";
+        QTest::newRow("bmp refused") << "trend.bmp";
+    }
+    void exportImage()
+    {
+        QFETCH(QString, file);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        StandIn s;
+        s.monitor.onLinkEvent(at(0), LinkEvent::Open, "/dev/ttyUSB0");
+        s.monitor.onStatusDecoded(at(200), reading(1.5, 25));
+        s.monitor.showTrend();
+        QCOMPARE(s.monitor.trendWindow()->saveImage(path), !file.endsWith(".bmp"));
+        QFile f(path);
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        if (file.endsWith(".png")) {
+            const QImage image = QImage::fromData(bytes, "PNG");
+            QVERIFY2(image.width() > 1000 && image.height() > 600, qPrintable(QString::number(image.width())));
+        } else if (file.endsWith(".svg")) {
+            QXmlStreamReader xml(bytes);
+            QString text;
+            while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd())
+                text += xml.text();
+            QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+            QVERIFY2(text.contains("/dev/ttyUSB0") && text.contains(at(0).toString("yyyy-MM-dd hh:mm")), qPrintable(text.left(300)));
+        } else if (file.endsWith(".PDF")) {
+            QVERIFY(bytes.startsWith("%PDF-") && bytes.trimmed().endsWith("%%EOF"));
+        } else {
+            QVERIFY(bytes.isEmpty());
+        }
     }
 
     // A session's garbage, frames, commands and losses: decoded readings are shown until

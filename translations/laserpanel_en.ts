@@ -463,5 +463,53 @@
         <source>Hide the RX and TX lines</source>
         <translation>Hide the RX and TX lines</translation>
     </message>
+    <message>
+        <source>打开记录</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>打开记录…</source>
+        <translation>Open recording…</translation>
+    </message>
+    <message>
+        <source>导出图像…</source>
+        <translation>Export image…</translation>
+    </message>
+    <message>
+        <source>正在打开 %1…</source>
+        <translation>Opening %1…</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1 不是记录文件：%2</source>
+        <translation>%1 is not a recording: %2</translation>
+    </message>
+    <message>
+        <source>无法读取 %1：%2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 — 跳过 %2 行：第 %3 行</source>
+        <translation>%1 — %2 row(s) skipped: line %3</translation>
+    </message>
+    <message>
+        <source>记录 (*.csv *.jsonl *.json *.txt);;所有文件 (*)</source>
+        <translation>Recordings (*.csv *.jsonl *.json *.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>SVG 矢量图 (*.svg)</source>
+        <translation>SVG vector images (*.svg)</translation>
+    </message>
+    <message>
+        <source>PDF 文档 (*.pdf)</source>
+        <translation>PDF documents (*.pdf)</translation>
+    </message>
 </context>
 </TS>
