@@ -1,6 +1,7 @@
 // The window's side of the laser link: command frames out, status payloads in.
 #include "mainwindow.h"
 
+#include "alarmshade.h"
 #include "commandframe.h"
 #include "mainwindowform.h"
 #include "portsession.h"
@@ -159,12 +160,8 @@ bool MainWindow::displayPaused() const
 
 QString MainWindow::alarmText(int condition) const
 {
-    switch (condition) {
-    case laser::Alarms::PumpSupply: return tr("泵浦电源异常");
-    case laser::Alarms::TecLock: return tr("TEC 失锁");
-    case laser::Alarms::PumpTemperature: return tr("泵浦温度超出标定范围");
-    }
-    return QString();
+    // The trend's legend names the same conditions: one wording for both.
+    return laser::alarmText(laser::Alarms::name(laser::Alarms::Condition(condition)));
 }
 
 void MainWindow::showAlarms()
