@@ -89,5 +89,6 @@ int monitor(QCoreApplication &app, const Options &o);
 int set(QCoreApplication &app, const Options &o);
 int panels();
 int history(QCoreApplication &app, const Options &o);
+int limits(QCoreApplication &app, const Options &o);
 
 } // namespace cli

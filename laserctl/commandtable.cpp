@@ -63,6 +63,9 @@ const QVector<Command> &commands()
          "the last working points sent on the port (-n, default 10), newest first, with when and by whom (the "
          "panel, laserctl or a script)",
          history, true},
+        {"limits", "[-p PORT]",
+         "the limits in force on the port's laser, or without -p those for all lasers, and the file each came from",
+         limits},
     };
     return table;
 }
@@ -81,8 +84,8 @@ const QVector<Option> &options()
     static const QVector<Option> table{
         option("h help", "", "This text.", ""),
         option("version", "", "The program's version.", ""),
-        option("p port", "PORT", "The serial port, e.g. /dev/ttyUSB0.", "status monitor set history", "<ports>"),
-        option("json", "", "status, monitor, history: one JSON object a line.", "status monitor history"),
+        option("p port", "PORT", "The serial port, e.g. /dev/ttyUSB0.", "status monitor set history limits", "<ports>"),
+        option("json", "", "status, monitor, history, limits: one JSON object a line.", "status monitor history limits"),
         option("csv", "", "monitor: the panel's CSV recording format.", "monitor"),
         option("timeout", "S",
                "status: wait this long for a frame (default 3); set --verify: for the laser to follow (default 10).",
