@@ -33,6 +33,8 @@ struct Limits {
     // Why `point` may not be sent after `last` (the working point last sent;
     // null when none is known, as if from 0 A); empty when it may.
     QString refusal(const WorkingPoint &point, const WorkingPoint *last) const;
+    // Whether the working point last sent matters to refusal().
+    bool riseCounts() const { return !damaged.isEmpty() || riseMax.steps < kCurrentMaxSteps; }
     // `point` with each value moved into its range (the rise aside).
     WorkingPoint cut(const WorkingPoint &point) const;
 };

@@ -330,8 +330,9 @@ QString PortSession::deviceKey()
 
 QString PortSession::refusal(const WorkingPoint &point)
 {
+    // The store, which may keep a send waiting, is asked only when the rise counts.
     WorkingPoint last;
-    const bool known = remembered(last, nullptr, nullptr) == WorkingPointStore::Loaded::Found;
+    const bool known = inForce.riseCounts() && remembered(last, nullptr, nullptr) == WorkingPointStore::Loaded::Found;
     return inForce.refusal(point, known ? &last : nullptr);
 }
 
