@@ -37,6 +37,7 @@ inline const QString badJson = QStringLiteral("bad_json");
 inline const QString badRequest = QStringLiteral("bad_request");
 inline const QString badValue = QStringLiteral("bad_value");
 inline const QString refused = QStringLiteral("refused");
+inline const QString beyondLimit = QStringLiteral("beyond_limit");
 inline const QString notSent = QStringLiteral("not_sent");
 inline const QString busy = QStringLiteral("busy");
 } // namespace code

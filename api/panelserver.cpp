@@ -265,6 +265,11 @@ QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
     const SetResult set = applySet(request.set, start, *identity.variant, QString());
     if (!set.error.isEmpty())
         return api::errorLine(request.id, {api::code::badValue, set.error});
+    const QString beyond = session->refusal(set.point);
+    if (!beyond.isEmpty()) {
+        say(QStringLiteral("command from a script (process %1) refused: %2").arg(c->pid).arg(beyond));
+        return api::errorLine(request.id, {api::code::beyondLimit, beyond});
+    }
     capturing = true;
     capturedFrame.clear();
     const QString panel = session->currentSender();

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "lablimits.h"
 #include "mainwindowform.h"
 #include "monitor.h"
 #include "portcompleter.h"
@@ -115,6 +116,8 @@ MainWindow::MainWindow(QWidget *parent)
     wireSetpointFields();
     fitSetpointFields();
     serveScripts();
+    // No laser yet: the limits for all of them.
+    applyLimits(laser::loadLimits(QString(), laser::buildVariant()));
 }
 
 void MainWindow::wireSession()
@@ -241,6 +244,7 @@ void MainWindow::showOpened()
 {
     ui->edit_message->setText(tr("串口打开成功"));
     showNoData();
+    applyLimits(session->limits());
     restoreWorkingPoint();
 }
 
@@ -434,6 +438,8 @@ void MainWindow::on_button_current_in_clicked()
         ui->edit_message->setText(tr("tec,pw,can't be zero"));
         return;
     }
+    if (refusedByLimits(setpoint::commandSteps(currentSetting), setpoint::commandSteps(pwSetting)))
+        return;
     reportWrite(writeCommandFrame(setpoint::commandSteps(currentSetting), temperatureSetting, 0, 0,
                                   setpoint::commandSteps(pwSetting), ifreqSetting));
 }
@@ -442,6 +448,8 @@ void MainWindow::on_button_touchOff_clicked()
 {
     const int current = setpoint::commandSteps(currentSetting);
     const int pulseWidth = setpoint::commandSteps(pwSetting);
+    if (refusedByLimits(current, pulseWidth))
+        return;
     // The laser wants a short gap before a mode change.
     QThread::msleep(1);
     reportWrite(writeCommandFrame(current, temperatureSetting, 0, 0, pulseWidth, ifreqSetting));

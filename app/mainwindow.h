@@ -14,6 +14,7 @@ class Monitor;
 class QAction;
 class QLineEdit;
 namespace laser {
+struct Limits;
 class PanelServer;
 class PortSession;
 class PortWatcher;
@@ -131,6 +132,11 @@ private:
     void showWorkingPoint(const laser::WorkingPoint &point);
     // The operator may pick another port next; offer what is plugged in now.
     void refreshPortList();
+
+    // The lab's limits: the scroll bars' ranges and tooltips (windowlimits.cpp).
+    void applyLimits(const laser::Limits &limits);
+    // Says why the limits refuse this command, if they do.
+    bool refusedByLimits(int current, int pulseWidth);
 
     // Scripts of the operator's own on the panel's local socket (windowapi.cpp).
     void serveScripts();

@@ -25,14 +25,19 @@ void MainWindow::restoreWorkingPoint()
     case laser::WorkingPointStore::Loaded::Found:
         break;
     }
-    // Nothing is sent until the operator does.
+    // Nothing is sent until the operator does; the scroll bars stop at the limits.
     showWorkingPoint(p);
+    const laser::WorkingPoint inside = session->limits().cut(p);
     const QString when = sent.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     for (QWidget *w : std::initializer_list<QWidget *>{ui->edit_current_in, ui->edit_pw_in, ui->edit_ifreq_in,
                                                       ui->comboBox_button_touchOff})
         w->setToolTip(tr("上次发送：%1").arg(when));
     monitor->onLinkEvent(now, laser::LinkEvent::WorkingPoint,
                          QStringLiteral("restored, last sent %1").arg(laser::csv::isoTime(sent)));
+    if (inside.currentSteps == p.currentSteps && inside.pulseSteps == p.pulseSteps && inside.freqSteps == p.freqSteps)
+        return;
+    ui->edit_message->setText(tr("上次的工作点超出限值，已限制在限值以内"));
+    monitor->onNote(now, QStringLiteral("the working point restored was beyond the limits and is cut to them"));
 }
 
 void MainWindow::showWorkingPoint(const laser::WorkingPoint &p)

@@ -91,5 +91,6 @@ int set(QCoreApplication &app, const Options &o);
 int panels();
 int history(QCoreApplication &app, const Options &o);
 int summary(QCoreApplication &app, const Options &o);
+int limits(QCoreApplication &app, const Options &o);
 
 } // namespace cli

@@ -67,6 +67,9 @@ const QVector<Command> &commands()
          "what a recording (CSV or JSON lines) holds: its span, status rows, current and temperature, stale periods, "
          "alarms and commands",
          summary, false, false, true},
+        {"limits", "[-p PORT]",
+         "the limits in force on the port's laser, or without -p those for all lasers, and the file each came from",
+         limits},
     };
     return table;
 }
@@ -85,9 +88,9 @@ const QVector<Option> &options()
     static const QVector<Option> table{
         option("h help", "", "This text.", ""),
         option("version", "", "The program's version.", ""),
-        option("p port", "PORT", "The serial port, e.g. /dev/ttyUSB0.", "status monitor set history", "<ports>"),
-        option("json", "", "status, monitor, history: one JSON object a line; summary: one object.",
-               "status monitor history summary"),
+        option("p port", "PORT", "The serial port, e.g. /dev/ttyUSB0.", "status monitor set history limits", "<ports>"),
+        option("json", "", "status, monitor, history: one JSON object a line; summary, limits: one object.",
+               "status monitor history summary limits"),
         option("csv", "", "monitor: the panel's CSV recording format.", "monitor"),
         option("timeout", "S",
                "status: wait this long for a frame (default 3); set --verify: for the laser to follow (default 10).",

@@ -22,6 +22,7 @@ enum Exit {
     VerifyMismatch = 9,
     LaserFault = 10,
     PanelRefuses = 11,
+    BeyondLimit = 12,
 };
 
 struct ExitCode {
@@ -44,8 +45,10 @@ inline constexpr ExitCode kExitCodes[] = {
                      "setpoint than the tolerance"},
     {LaserFault, "status: the laser reports a fault (pump supply, pump temperature outside the calibration)"},
     {PanelRefuses, "set: the panel that holds the port refuses commands from scripts"},
+    {BeyondLimit, "set: a value beyond the limits the lab set (see laserctl limits), or a rise of the pump current "
+                  "while a limits file cannot be read; nothing was sent"},
 };
-static_assert(std::size(kExitCodes) == PanelRefuses + 1, "every exit code has its meaning");
+static_assert(std::size(kExitCodes) == BeyondLimit + 1, "every exit code has its meaning");
 
 // The table as --help lists it, one "  N  meaning" entry a code.
 QString exitCodeTable();

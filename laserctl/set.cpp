@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "commandframe.h"
+#include "lablimits.h"
 #include "source.h"
 #include "workingpointstore.h"
 
@@ -87,6 +88,13 @@ laser::SetResult resolve(const Options &o, Out &out)
     return laser::applySet(request, start, *o.variant);
 }
 
+// Says why the lab's limits refuse the command; returns the exit code.
+int refuse(const Options &o, const QString &why)
+{
+    complain(QStringLiteral("%1: refused, nothing sent: %2").arg(printableName(o.port), why));
+    return ctl::BeyondLimit;
+}
+
 // Sent means on the line: a frame still queued when we give up was not.
 int sendDirect(Source &source, const Options &o, Out &out, laser::WorkingPoint &sent)
 {
@@ -94,6 +102,11 @@ int sendDirect(Source &source, const Options &o, Out &out, laser::WorkingPoint &
     notes(out, set.notes);
     PortSession &link = source.port();
     const QString port = printableName(o.port);
+    const QString beyond = link.refusal(set.point);
+    if (!beyond.isEmpty()) {
+        source.close();
+        return refuse(o, beyond);
+    }
     if (link.send(set.point) != PortSession::Sent::Ok || !link.drain(kWriteTimeoutMs)) {
         const QString reason = link.waitingCommands() > 0
             ? QStringLiteral("the command was not delivered: the port took nothing for %1 s").arg(seconds(kWriteTimeoutMs))
@@ -130,6 +143,7 @@ int sendThroughPanel(Source &source, const Options &o, Out &out, laser::WorkingP
         complain(QStringLiteral("%1: %2").arg(port, reply.value(QStringLiteral("message")).toString()));
         return code == laser::api::code::refused ? int(ctl::PanelRefuses)
              : code == laser::api::code::badValue ? int(ctl::Usage)
+             : code == laser::api::code::beyondLimit ? int(ctl::BeyondLimit)
                                                    : int(ctl::Failed);
     }
     notes(out, reply.value(QStringLiteral("notes")).toVariant().toStringList());
@@ -208,6 +222,13 @@ int set(QCoreApplication &app, const Options &o)
     if (o.dryRun) {
         const laser::SetResult set = resolve(o, out);
         notes(out, set.notes);
+        const QString key = o.port.isEmpty() ? QString() : laser::workingPointKey(o.port);
+        laser::WorkingPoint last;
+        const bool known = !key.isEmpty()
+            && laser::WorkingPointStore().load(key, *o.variant, last, nullptr, nullptr) == laser::WorkingPointStore::Loaded::Found;
+        const QString beyond = laser::loadLimits(key, *o.variant).refusal(set.point, known ? &last : nullptr);
+        if (!beyond.isEmpty())
+            return refuse(o, beyond);
         out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(laser::encodeCommandFrame(set.point)));
         out.line(values(set.point, QLatin1String(o.variant->name)));
         return finish(out, ctl::Ok);

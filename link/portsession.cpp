@@ -101,6 +101,7 @@ bool PortSession::open(const QString &portName, QIODevice::OpenMode openMode, Po
     pointKey.clear();
     if (!openPort(failure))
         return false;
+    inForce = variant ? loadLimits(deviceKey(), *variant) : Limits();
     emitEvent(LinkEvent::Open, name);
     return true;
 }
@@ -302,6 +303,8 @@ PortSession::Sent PortSession::send(const WorkingPoint &point)
     const QByteArray frame = encodeCommandFrame(point);
     if (serial.bytesToWrite() + frame.size() > kBacklogLimitBytes)
         return Sent::Backlog;
+    if (!refusal(point).isEmpty())
+        return Sent::BeyondLimit;
     if (serial.write(frame) != frame.size())
         return Sent::Failed;
     // To the line before the store, whose lock may keep it waiting; only if
@@ -323,6 +326,14 @@ QString PortSession::deviceKey()
     if (pointKey.isEmpty())
         pointKey = workingPointKey(name);
     return pointKey;
+}
+
+QString PortSession::refusal(const WorkingPoint &point)
+{
+    // The store, which may keep a send waiting, is asked only when the rise counts.
+    WorkingPoint last;
+    const bool known = inForce.riseCounts() && remembered(last, nullptr, nullptr) == WorkingPointStore::Loaded::Found;
+    return inForce.refusal(point, known ? &last : nullptr);
 }
 
 WorkingPointStore::Loaded PortSession::remembered(WorkingPoint &out, QDateTime *sent, QString *error)

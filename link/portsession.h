@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alarms.h"
+#include "lablimits.h"
 #include "reading.h"
 #include "stalerule.h"
 #include "statusframe.h"
@@ -87,9 +88,15 @@ public:
     void takePayload(const QByteArray &payload);
     void takeSkipped(const QByteArray &bytes);
 
-    enum class Sent { Ok, NotOpen, Backlog, Failed };
-    // A command written is also remembered as the port's working point.
+    enum class Sent { Ok, NotOpen, Backlog, Failed, BeyondLimit };
+    // A command written is also remembered as the port's working point. One
+    // the limits refuse is not written.
     Sent send(const WorkingPoint &point);
+    // The limits for the laser this open reached, read at the open.
+    const Limits &limits() const { return inForce; }
+    // Why the limits refuse `point` after the working point last sent; empty
+    // when they do not.
+    QString refusal(const WorkingPoint &point);
     // The working point last sent on this port: this session's last send
     // since the open, else the store's record, by this or another program.
     // `sent` gets its time.
@@ -145,6 +152,7 @@ private:
     PortFailure lost;
     QString pointKey;   // found once per open: it may list the system's ports
     WorkingPoint lastPoint;
+    Limits inForce;
     QDateTime lastSent;   // none before this open's first send
     bool stale = false;
     QTimer staleCheck;

@@ -30,10 +30,10 @@ int main(int argc, char **argv)
         }
         std::printf("%s\n", qPrintable(p.ui().edit_message->text()));
         if (remembered)
-            std::printf("setpoints %s %s %s %d | %s\n", qPrintable(p.ui().edit_current_in->text()),
+            std::printf("setpoints %s %s %s %d | %s | %s\n", qPrintable(p.ui().edit_current_in->text()),
                         qPrintable(p.ui().edit_pw_in->text()), qPrintable(p.ui().edit_ifreq_in->text()),
-                        p.ui().comboBox_button_touchOff->currentIndex(),
-                        qPrintable(p.ui().edit_pw_in->toolTip()));
+                        p.ui().comboBox_button_touchOff->currentIndex(), qPrintable(p.ui().edit_pw_in->toolTip()),
+                        qPrintable(p.ui().scroll_current->toolTip().replace('\n', ' ')));
         std::fflush(stdout);
         result = app.exec();
     }

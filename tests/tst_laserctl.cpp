@@ -56,7 +56,11 @@ class LaserctlTest : public QObject
     QTemporaryDir dir;
 
 private slots:
-    void init() { forgetWorkingPoints(); }
+    void init()
+    {
+        forgetWorkingPoints();
+        writeLimits(QString());
+    }
 
     // One run against a pty that plays the laser: the bytes laserctl puts on
     // the line, byte for byte in both variants, its exit code and what it says
@@ -134,6 +138,52 @@ private slots:
         QVERIFY(code != 3 || clock.elapsed() >= 500);   // not before the timeout
         for (const QString &part : shown)
             QVERIFY2(ctl.all().contains(QString(part).replace("PORT", pty.slaveName())), qPrintable(ctl.all()));
+    }
+
+    // set under the lab's limits, after the working point last sent (none:
+    // 0 A); "PORT" in a file stands for the pty. What is refused sends nothing.
+    void limits_data()
+    {
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<double>("lastA");   // -1: nothing sent yet
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("refusal");   // empty: sent; SYS and USER stand for the files
+        const QString max3 = "[all]\ncurrent_max = 3.00\n", rise = "[all]\ncurrent_rise_max = 1.00\n";
+        const QString damaged = "[all]\ncurrent_max = three\n";
+        QTest::newRow("at the maximum") << max3 << "" << -1.0 << QStringList{"--current", "3"} << "";
+        QTest::newRow("a step past it") << max3 << "" << -1.0 << QStringList{"--current", "3.2"} << "PORT: refused, nothing sent: current 3.20 A is beyond the limit 3.00 A (SYS [all])";
+        QTest::newRow("the user narrows") << max3 << "[all]\ncurrent_max = 2\n" << -1.0 << QStringList{"--current", "2.2"} << "limit 2.00 A (USER [all])";
+        QTest::newRow("the user cannot widen") << max3 << "[all]\ncurrent_max = 5\n" << -1.0 << QStringList{"--current", "3.2"} << "limit 3.00 A (SYS [all])";
+        QTest::newRow("the laser's own over all") << max3 + "[port:PORT]\ncurrent_max = 5\n" << "" << -1.0 << QStringList{"--current", "5"} << "";
+        QTest::newRow("another laser's") << max3 + "[port:/dev/ttyS9]\ncurrent_max = 5\n" << "" << -1.0 << QStringList{"--current", "5"} << "limit 3.00 A (SYS [all])";
+        QTest::newRow("pulse range") << "[all]\npulse_min = 4\npulse_max = 10\n" << "" << -1.0 << QStringList{"--pulse", "3.75"} << "pulse 3.75 ns is beyond the limits 4.00 to 10.00 ns (SYS [all])";
+        QTest::newRow("frequency range") << "[all]\nfreq_max = 505\n" << "" << -1.0 << QStringList{"--variant", "v1.3", "--freq", "510"} << "freq 510 kHz is beyond the limits 10 to 500 kHz (SYS [all])";
+        QTest::newRow("the largest rise") << rise << "" << 2.0 << QStringList{"--current", "3"} << "";
+        QTest::newRow("a step past the largest rise") << rise << "" << 2.0 << QStringList{"--current", "3.2"} << "current 3.20 A would rise from 2.00 A by more than the 1.00 A one command may (SYS [all])";
+        QTest::newRow("a rise between steps") << "[all]\ncurrent_rise_max = 0.99\n" << "" << -1.0 << QStringList{"--current", "1"} << "more than the 0.80 A";
+        QTest::newRow("damaged: up") << damaged << "" << 2.0 << QStringList{"--current", "2.2"} << "but a limits file cannot be read (SYS: line 2: current_max is not a number of 0 or more)";
+        QTest::newRow("damaged: down") << damaged << "" << 2.0 << QStringList{"--current", "1"} << "";
+        QTest::newRow("a folder") << "folder" << "" << -1.0 << QStringList{"--current", "0.2"} << "(SYS: not a regular file (a folder))";
+    }
+    void limits()
+    {
+        QFETCH(QString, system);
+        QFETCH(QString, user);
+        QFETCH(double, lastA);
+        QFETCH(QStringList, args);
+        QFETCH(QString, refusal);
+        Pty pty;
+        const QString sys = writeLimits(system.replace("PORT", pty.slaveName()), user);
+        if (lastA >= 0)
+            QVERIFY(laser::WorkingPointStore().save(laser::workingPointKey(pty.slaveName()),
+                                                    laser::pointFromUnits(false, lastA, 5, 300, laser::kVariants[0].kHzPerStep),
+                                                    QDateTime::currentDateTimeUtc(), "panel", nullptr));
+        Ctl ctl(QStringList{"set", "-p", pty.slaveName()} + args);
+        QCOMPARE(ctl.finish(), refusal.isEmpty() ? 0 : 12);
+        QCOMPARE(pty.readAvailable(0).size(), refusal.isEmpty() ? 13 : 0);
+        const QString usr = qEnvironmentVariable("XDG_CONFIG_HOME") + "/laserpanel/limits.conf";
+        QVERIFY2(ctl.all().contains(refusal.replace("SYS", sys).replace("USER", usr).replace("PORT", pty.slaveName())), qPrintable(ctl.all()));
     }
 
     // Every failure names the port, says why, and has its own code.
@@ -368,7 +418,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("words");   // after laserctl; the last one is being completed
         QTest::addColumn<QString>("offered");
-        QTest::newRow("commands") << QStringList{""} << "ports detect status monitor set panels history summary";
+        QTest::newRow("commands") << QStringList{""} << "ports detect status monitor set panels history summary limits";
         QTest::newRow("status's options") << QStringList{"status", "--"} << "--port --json --timeout --no-panel --variant";
         QTest::newRow("trigger's values") << QStringList{"set", "--trigger", ""} << "internal external";
         QTest::newRow("seconds: none") << QStringList{"monitor", "--duration", ""} << "";

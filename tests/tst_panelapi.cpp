@@ -157,9 +157,11 @@ class PanelApiTest : public QObject
 
 private slots:
     void initTestCase() { dropDebugMessages(); }
+    void cleanup() { writeLimits(QString()); }
 
     // One request and its reply; the window has sent 2.00 A and shows 5.00 A
-    // typed but unsent, scripts allowed or not; "frame" is what reaches the line, if anything.
+    // typed but unsent, scripts allowed or not, under limits of 5.00 A and a
+    // rise of 2.00 A; "frame" is what reaches the line, if anything.
     void requests_data()
     {
         QTest::addColumn<QByteArray>("request");
@@ -181,6 +183,10 @@ private slots:
             << QStringList{"sent/set_current_A=2", "sent/set_trigger=internal"} << commandFrame(0, 10, 20, f);
         QTest::newRow("set out of range") << QByteArray(R"({"op":"set","current":7.01})") << true
             << QStringList{"code=bad_value", "message=current 7.01 A is outside the panel's range 0.00 to 7.00 A"} << QByteArray();
+        QTest::newRow("set beyond the limit") << QByteArray(R"({"op":"set","current":5.2})") << true << QStringList{"code=beyond_limit"} << QByteArray();
+        QTest::newRow("set the largest rise") << QByteArray(R"({"op":"set","current":4})") << true << QStringList{"ok=true"} << commandFrame(0, 20, 20, f);
+        QTest::newRow("set a step past it") << QByteArray(R"({"op":"set","current":4.2})") << true
+            << QStringList{"code=beyond_limit", "message=current 4.20 A would rise from 2.00 A by more than the 2.00 A one command may (" + qEnvironmentVariable("XDG_CONFIG_DIRS") + "/laserpanel/limits.conf [all])"} << QByteArray();
         QTest::newRow("set misspelt") << QByteArray(R"({"op":"set","curent":1})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("set, wrong type") << QByteArray(R"({"op":"set","freq":[300]})") << true << QStringList{"code=bad_request"} << QByteArray();
         QTest::newRow("unknown op") << QByteArray(R"({"op":"fire","id":9})") << true << QStringList{"code=bad_request", "id=9"} << QByteArray();
@@ -200,7 +206,9 @@ private slots:
         QFETCH(bool, allowed);
         QFETCH(QStringList, reply);
         QFETCH(QByteArray, frame);
+        writeLimits("[all]\ncurrent_max = 5\ncurrent_rise_max = 2\n");
         Panel panel;
+        QSignalSpy notes(panel.server(), &laser::PanelServer::note);
         panel.p.ui().scroll_current->setValue(10);
         panel.p.ui().button_current_in->click();
         panel.p.ui().edit_current_in->setText("5");
@@ -214,6 +222,10 @@ private slots:
         QCOMPARE(!notes.isEmpty() && notes.last().at(1).toString().contains("refused"), at(got, "code") == "refused");
         for (const QString &pair : reply)
             QVERIFY2(at(got, pair.section('=', 0, 0)) == pair.section('=', 1), qPrintable(QJsonDocument(got).toJson()));
+        const bool logged = std::any_of(notes.begin(), notes.end(), [&](const QList<QVariant> &n) {
+            return n.at(1).toString().endsWith("refused: " + at(got, "message"));
+        });
+        QCOMPARE(logged, at(got, "code") == "beyond_limit");
         // Still answering after every kind of request.
         QCOMPARE(script.call(R"({"op":"hello"})").value("ok").toBool(), true);
         QCOMPARE((frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)).toHex(' '), frame.toHex(' '));
@@ -351,7 +363,8 @@ private slots:
         ::close(fd);
     }
 
-    // laserctl finds the panel from the port alone and goes through it.
+    // laserctl finds the panel from the port alone and goes through it; the
+    // lab allows 5.00 A.
     void laserctlThroughThePanel_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -369,6 +382,8 @@ private slots:
             << QStringList{"note: current 2.45 A is sent as 2.40 A", "sent to PORT through the panel: A5 5A 01 0C",
                            "current 2.40 A  pulse 5.00 ns  frequency 300 kHz  trigger external"}
             << commandFrame(1, 12, 20, variant::kFreqInitialSteps);
+        QTest::newRow("set beyond the limits") << QStringList{"set", "--current", "5.2"} << true << 12
+            << QStringList{"PORT: current 5.20 A is beyond the limit 5.00 A"} << QByteArray();
         QTest::newRow("status --no-panel") << QStringList{"status", "--no-panel"} << true << 6 << QStringList{"busy"} << QByteArray();
         QTest::newRow("panels") << QStringList{"panels"} << true << 0 << QStringList{"PORT  process PID  " + QString(variant::kName) + "  commands allowed"} << QByteArray();
     }
@@ -378,6 +393,7 @@ private slots:
         QFETCH(bool, allowed);
         QFETCH(QStringList, shown);
         QFETCH(QByteArray, frame);
+        writeLimits("[all]\ncurrent_max = 5\n");
         Panel panel;
         panel.allow(allowed);
         panel.pty.readAvailable();

@@ -57,26 +57,38 @@ class WorkingPointTest : public QObject
     }
 
 private slots:
+    void cleanup() { writeLimits(QString()); }
     void restored_data()
     {
-        QTest::addColumn<QString>("kind");   // "edit SQL" changes the last row
+        QTest::addColumn<QString>("kind");   // "edit SQL" changes the last row; "limits TEXT" the next panel's
         QTest::addColumn<QString>("setpoints");   // what the next panel shows after Open
+        QTest::addColumn<QString>("message");   // and says; LIMITS stands for the limits file
+        QTest::addColumn<QString>("tooltip");   // the current's scroll bar
         const QString defaults = QStringLiteral("0.00 5.00 %1 0").arg(variant::kFreqInitialSteps * variant::kFreqStepKHz);
-        QTest::newRow("same port") << "same" << "2.40 12.50 1000 1";
-        QTest::newRow("another port") << "another" << defaults;
-        QTest::newRow("damaged record") << "edit pulse_steps = 'banana'" << defaults;
-        QTest::newRow("current past the maximum") << "edit current_steps = 36" << defaults;
-        QTest::newRow("trigger neither word") << "edit external = 2" << defaults;
-        QTest::newRow("frequency between steps") << "edit freq_steps = 7, khz_per_step = 1" << defaults;
-        QTest::newRow("store is a folder") << "folder" << defaults;
+        const QString opened = QStringLiteral("串口打开成功");
+        const QString firmware = QStringLiteral("最大泵浦电流 7.00 A（固件范围） 一次命令最多升高 7.00 A（固件范围）");
+        QTest::newRow("same port") << "same" << "2.40 12.50 1000 1" << opened << firmware;
+        QTest::newRow("another port") << "another" << defaults << opened << firmware;
+        QTest::newRow("damaged record") << "edit pulse_steps = 'banana'" << defaults << opened << firmware;
+        QTest::newRow("current past the maximum") << "edit current_steps = 36" << defaults << opened << firmware;
+        QTest::newRow("trigger neither word") << "edit external = 2" << defaults << opened << firmware;
+        QTest::newRow("frequency between steps") << "edit freq_steps = 7, khz_per_step = 1" << defaults << opened << firmware;
+        QTest::newRow("store is a folder") << "folder" << defaults << opened << firmware;
+        QTest::newRow("beyond the limits") << "limits [all]\ncurrent_max = 2.1\npulse_max = 10\nfreq_max = 500" << "2.00 10.00 500 1"
+            << QStringLiteral("上次的工作点超出限值，已限制在限值以内") << QStringLiteral("最大泵浦电流 2.00 A（LIMITS [all]） 一次命令最多升高 7.00 A（固件范围）");
+        QTest::newRow("limits file damaged") << "limits [all]\ncurrent_max 2" << "2.40 12.50 1000 1"
+            << QStringLiteral("限值文件无法读取，泵浦电流不能升高：LIMITS: line 2: neither [section] nor name = value") << firmware;
     }
     void restored()
     {
         QFETCH(QString, kind);
         QFETCH(QString, setpoints);
+        QFETCH(QString, message);
+        QFETCH(QString, tooltip);
         Pty first, second;
         sendFrom(first.slaveName());
         QVERIFY(first.readAtLeast(13).size() == 13);
+        const QString limits = writeLimits(kind.startsWith("limits") ? kind.section(' ', 1) : QString());
         const QString store = laser::WorkingPointStore::defaultPath();
         if (kind.startsWith("edit")) {
             QSqlQuery q(other());
@@ -90,14 +102,15 @@ private slots:
         QByteArray out;
         QVERIFY(QTest::qWaitFor([&] { out += panel.readAllStandardOutput(); return out.count('\n') >= 2; }, 10000));
         const QStringList lines = QString::fromUtf8(out).split('\n');
-        const QString message = lines[0], shown = lines[1];
-        QCOMPARE(message, QStringLiteral("串口打开成功"));
+        const QString shown = lines[1];
+        QCOMPARE(lines[0], message.replace("LIMITS", limits));
+        QCOMPARE(shown.section(" | ", 2), tooltip.replace("LIMITS", limits));
         QVERIFY2(shown.startsWith("setpoints " + setpoints + " |"), qPrintable(shown));
-        QCOMPARE(shown.contains("上次发送："), kind == "same");
+        QCOMPARE(shown.contains("上次发送："), kind == "same" || kind.startsWith("limits"));
         QCOMPARE(first.readAvailable(0) + second.readAvailable(0), QByteArray());   // nothing sent at Open
         panel.terminate();
         QVERIFY(panel.waitForFinished(5000));
-        if (kind != "same" && kind != "another")
+        if (kind != "same" && kind != "another" && !kind.startsWith("limits"))
             QVERIFY2(panel.readAllStandardError().contains("working point not restored"), "no word of the damaged record");
         QDir(store).removeRecursively();
     }

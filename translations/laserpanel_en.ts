@@ -511,5 +511,39 @@
         <source>PDF 文档 (*.pdf)</source>
         <translation>PDF documents (*.pdf)</translation>
     </message>
+    <message>
+        <source>固件范围</source>
+        <translation>the firmware&apos;s range</translation>
+    </message>
+    <message>
+        <source>最大泵浦电流 %1 A（%2）
+一次命令最多升高 %3 A（%4）</source>
+        <translation>Pump current at most %1 A (%2)
+Rise in one command at most %3 A (%4)</translation>
+    </message>
+    <message>
+        <source>最小脉宽 %1 ns（%2）
+最大脉宽 %3 ns（%4）</source>
+        <translation>Pulse width at least %1 ns (%2)
+Pulse width at most %3 ns (%4)</translation>
+    </message>
+    <message>
+        <source>最小频率 %1 kHz（%2）
+最大频率 %3 kHz（%4）</source>
+        <translation>Frequency at least %1 kHz (%2)
+Frequency at most %3 kHz (%4)</translation>
+    </message>
+    <message>
+        <source>限值文件无法读取，泵浦电流不能升高：%1</source>
+        <translation>A limits file cannot be read; the pump current may not rise: %1</translation>
+    </message>
+    <message>
+        <source>超出限值，未发送：%1</source>
+        <translation>Beyond the limits, not sent: %1</translation>
+    </message>
+    <message>
+        <source>上次的工作点超出限值，已限制在限值以内</source>
+        <translation>The last working point was beyond the limits and is cut to them</translation>
+    </message>
 </context>
 </TS>

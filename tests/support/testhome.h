@@ -13,7 +13,7 @@
 // folders of its own, and run by hand it gets them in the temporary folder.
 inline const bool kTestHome = [] {
     const QByteArray home = QFile::encodeName(QDir::tempPath()) + "/laserpanel-test-" + QByteArray::number(::getpid());
-    for (const char *folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+    for (const char *folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS"})
         if (!qEnvironmentVariableIsSet(folder))
             qputenv(folder, home + '/' + folder);
     return true;
@@ -26,4 +26,22 @@ inline void forgetWorkingPoints()
     const QString db = laser::WorkingPointStore::defaultPath();
     for (const QString &file : {db, db + "-wal", db + "-shm", laser::WorkingPointStore::iniPath()})
         QFile::remove(file);
+}
+
+// The limits files an administrator and the user write; empty text: none,
+// "folder": a folder in the file's place. Returns the administrator's.
+inline QString writeLimits(const QString &system, const QString &user = QString())
+{
+    const auto write = [](const char *folder, const QString &text) {
+        const QString path = qEnvironmentVariable(folder) + "/laserpanel/limits.conf";
+        QDir(path).removeRecursively();
+        QFile::remove(path);
+        QDir().mkpath(text == "folder" ? path : path.section('/', 0, -2));
+        QFile file(path);
+        if (!text.isEmpty() && text != "folder" && file.open(QIODevice::WriteOnly))
+            file.write(text.toUtf8());
+        return path;
+    };
+    write("XDG_CONFIG_HOME", user);
+    return write("XDG_CONFIG_DIRS", system);
 }
