@@ -251,12 +251,14 @@ QByteArray PanelServer::handle(Client *c, const api::Request &request)
 
 QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
 {
-    if (!allowed_ || !apply) {
-        say(QStringLiteral("command from a script (process %1) refused: not allowed by the operator").arg(c->pid));
-        return api::errorLine(request.id, {api::code::refused,
-                                           QStringLiteral("the panel refuses commands from scripts (its operator has "
-                                                          "not allowed them)")});
-    }
+    // The link log notes each refusal in the words the script is given.
+    const auto refuse = [&](const QString &code, const QString &why) {
+        say(QStringLiteral("command from a script (process %1) refused: %2").arg(c->pid).arg(why));
+        return api::errorLine(request.id, {code, why});
+    };
+    if (!allowed_ || !apply)
+        return refuse(api::code::refused, QStringLiteral("the panel refuses commands from scripts (its operator has "
+                                                         "not allowed them)"));
     // Values not given keep the laser's working point: the last command sent
     // on this port, not what the panel's fields hold unsent.
     WorkingPoint start;
@@ -266,10 +268,8 @@ QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
     if (!set.error.isEmpty())
         return api::errorLine(request.id, {api::code::badValue, set.error});
     const QString beyond = session->refusal(set.point);
-    if (!beyond.isEmpty()) {
-        say(QStringLiteral("command from a script (process %1) refused: %2").arg(c->pid).arg(beyond));
-        return api::errorLine(request.id, {api::code::beyondLimit, beyond});
-    }
+    if (!beyond.isEmpty())
+        return refuse(api::code::beyondLimit, beyond);
     capturing = true;
     capturedFrame.clear();
     const QString panel = session->currentSender();

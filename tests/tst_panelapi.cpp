@@ -216,16 +216,14 @@ private slots:
         QTRY_VERIFY(panel.server()->linkState() == "live");
         QCOMPARE(panel.pty.readAtLeast(13).toHex(' '), commandFrame(0, 10, 20, variant::kFreqInitialSteps).toHex(' '));
         Script script(panel.socket());
-        QSignalSpy notes(panel.server(), &laser::PanelServer::note);
         const QJsonObject got = script.call(request);
-        // A refused command is in the link log too.
-        QCOMPARE(!notes.isEmpty() && notes.last().at(1).toString().contains("refused"), at(got, "code") == "refused");
         for (const QString &pair : reply)
             QVERIFY2(at(got, pair.section('=', 0, 0)) == pair.section('=', 1), qPrintable(QJsonDocument(got).toJson()));
         const bool logged = std::any_of(notes.begin(), notes.end(), [&](const QList<QVariant> &n) {
             return n.at(1).toString().endsWith("refused: " + at(got, "message"));
         });
-        QCOMPARE(logged, at(got, "code") == "beyond_limit");
+        // A refused command is in the link log too.
+        QCOMPARE(logged, at(got, "code") == "beyond_limit" || at(got, "code") == "refused");
         // Still answering after every kind of request.
         QCOMPARE(script.call(R"({"op":"hello"})").value("ok").toBool(), true);
         QCOMPARE((frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)).toHex(' '), frame.toHex(' '));
