@@ -267,7 +267,7 @@ QByteArray PanelServer::handleSet(Client *c, const api::Request &request)
     const SetResult set = applySet(request.set, start, *identity.variant, QString());
     if (!set.error.isEmpty())
         return api::errorLine(request.id, {api::code::badValue, set.error});
-    const QString beyond = session->refusal(set.point);
+    const QString beyond = session->refusal(set.point).text;
     if (!beyond.isEmpty())
         return refuse(api::code::beyondLimit, beyond);
     capturing = true;

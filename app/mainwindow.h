@@ -16,6 +16,7 @@ class QLineEdit;
 namespace laser {
 struct Limits;
 class PanelServer;
+struct Refusal;
 class PortSession;
 class PortWatcher;
 struct PortFailure;
@@ -137,6 +138,8 @@ private:
     void applyLimits(const laser::Limits &limits);
     // Says why the limits refuse this command, if they do.
     bool refusedByLimits(int current, int pulseWidth);
+    // A refusal in the interface's language.
+    QString refusalText(const laser::Refusal &why) const;
 
     // Scripts of the operator's own on the panel's local socket (windowapi.cpp).
     void serveScripts();

@@ -50,11 +50,27 @@ bool MainWindow::refusedByLimits(int current, int pulseWidth)
 {
     if (!session->isOpen())
         return false;
-    const QString why = session->refusal(
+    const laser::Refusal why = session->refusal(
         {triggerMode, current, temperatureSetting, pulseWidth, ifreqSetting, variant::kFreqStepKHz});
     if (why.isEmpty())
         return false;
-    ui->edit_message->setText(tr("超出限值，未发送：%1").arg(why));
-    monitor->onNote(QDateTime::currentDateTimeUtc(), QStringLiteral("command refused: %1").arg(why));
+    ui->edit_message->setText(tr("超出限值，未发送：%1").arg(refusalText(why)));
+    monitor->onNote(QDateTime::currentDateTimeUtc(), QStringLiteral("command refused: %1").arg(why.text));
     return true;
+}
+
+QString MainWindow::refusalText(const laser::Refusal &why) const
+{
+    QString text;
+    switch (why.kind) {
+    case laser::Refusal::None: return QString();
+    case laser::Refusal::Unreadable: text = tr("泵浦电流 %1 A 将自 %2 A 升高，但限值文件无法读取（%3）"); break;
+    case laser::Refusal::CurrentMax: text = tr("泵浦电流 %1 A 超出上限 %2 A（%3）"); break;
+    case laser::Refusal::Pulse: text = tr("脉宽 %1 ns 超出范围 %2–%3 ns（%4）"); break;
+    case laser::Refusal::Freq: text = tr("频率 %1 kHz 超出范围 %2–%3 kHz（%4）"); break;
+    case laser::Refusal::Rise: text = tr("泵浦电流 %1 A 自 %2 A 升高，超过一次命令允许的 %3 A（%4）"); break;
+    }
+    for (const QString &a : why.args)
+        text = text.arg(a);
+    return text;
 }

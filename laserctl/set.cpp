@@ -102,7 +102,7 @@ int sendDirect(Source &source, const Options &o, Out &out, laser::WorkingPoint &
     notes(out, set.notes);
     PortSession &link = source.port();
     const QString port = printableName(o.port);
-    const QString beyond = link.refusal(set.point);
+    const QString beyond = link.refusal(set.point).text;
     if (!beyond.isEmpty()) {
         source.close();
         return refuse(o, beyond);
@@ -226,7 +226,7 @@ int set(QCoreApplication &app, const Options &o)
         laser::WorkingPoint last;
         const bool known = !key.isEmpty()
             && laser::WorkingPointStore().load(key, *o.variant, last, nullptr, nullptr) == laser::WorkingPointStore::Loaded::Found;
-        const QString beyond = laser::loadLimits(key, *o.variant).refusal(set.point, known ? &last : nullptr);
+        const QString beyond = laser::loadLimits(key, *o.variant).refusal(set.point, known ? &last : nullptr).text;
         if (!beyond.isEmpty())
             return refuse(o, beyond);
         out.line(QStringLiteral("frame (dry run, not sent): ") + laser::words::hex(laser::encodeCommandFrame(set.point)));

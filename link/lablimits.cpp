@@ -120,32 +120,37 @@ Limits loadLimits(const QString &key, const Variant &variant, const QStringList 
     return l;
 }
 
-QString Limits::refusal(const WorkingPoint &p, const WorkingPoint *last) const
+Refusal Limits::refusal(const WorkingPoint &p, const WorkingPoint *last) const
 {
     using words::twoDecimals;
     const int from = last ? last->currentSteps : 0;
     const auto amps = [](int steps) { return twoDecimals(steps / setpoint::kCurrentStepsPerAmp); };
     const auto ns = [](int steps) { return twoDecimals(steps / setpoint::kPulseStepsPerNs); };
+    const auto kHz = [this](int steps) { return QString::number(steps * kHzPerStep); };
+    const auto refuse = [](Refusal::Kind kind, const char *english, const QStringList &args) {
+        QString text = QString::fromLatin1(english);
+        for (const QString &a : args)
+            text = text.arg(a);
+        return Refusal{kind, args, text};
+    };
     if (!damaged.isEmpty() && p.currentSteps > from)
-        return QStringLiteral("current %1 A would rise from %2 A, but a limits file cannot be read (%3)")
-            .arg(amps(p.currentSteps), amps(from), damaged);
+        return refuse(Refusal::Unreadable, "current %1 A would rise from %2 A, but a limits file cannot be read (%3)",
+                      {amps(p.currentSteps), amps(from), damaged});
     if (p.currentSteps > currentMax.steps)
-        return QStringLiteral("current %1 A is beyond the limit %2 A (%3)")
-            .arg(amps(p.currentSteps), amps(currentMax.steps), where(currentMax));
+        return refuse(Refusal::CurrentMax, "current %1 A is beyond the limit %2 A (%3)",
+                      {amps(p.currentSteps), amps(currentMax.steps), where(currentMax)});
     if (p.pulseSteps < pulseMin.steps || p.pulseSteps > pulseMax.steps)
-        return QStringLiteral("pulse %1 ns is beyond the limits %2 to %3 ns (%4)")
-            .arg(ns(p.pulseSteps), ns(pulseMin.steps), ns(pulseMax.steps),
-                 where(p.pulseSteps < pulseMin.steps ? pulseMin : pulseMax));
+        return refuse(Refusal::Pulse, "pulse %1 ns is beyond the limits %2 to %3 ns (%4)",
+                      {ns(p.pulseSteps), ns(pulseMin.steps), ns(pulseMax.steps),
+                       where(p.pulseSteps < pulseMin.steps ? pulseMin : pulseMax)});
     if (p.freqSteps < freqMin.steps || p.freqSteps > freqMax.steps)
-        return QStringLiteral("freq %1 kHz is beyond the limits %2 to %3 kHz (%4)")
-            .arg(p.freqKHz())
-            .arg(freqMin.steps * kHzPerStep)
-            .arg(freqMax.steps * kHzPerStep)
-            .arg(where(p.freqSteps < freqMin.steps ? freqMin : freqMax));
+        return refuse(Refusal::Freq, "freq %1 kHz is beyond the limits %2 to %3 kHz (%4)",
+                      {QString::number(p.freqKHz()), kHz(freqMin.steps), kHz(freqMax.steps),
+                       where(p.freqSteps < freqMin.steps ? freqMin : freqMax)});
     if (p.currentSteps - from > riseMax.steps)
-        return QStringLiteral("current %1 A would rise from %2 A by more than the %3 A one command may (%4)")
-            .arg(amps(p.currentSteps), amps(from), amps(riseMax.steps), where(riseMax));
-    return QString();
+        return refuse(Refusal::Rise, "current %1 A would rise from %2 A by more than the %3 A one command may (%4)",
+                      {amps(p.currentSteps), amps(from), amps(riseMax.steps), where(riseMax)});
+    return {};
 }
 
 WorkingPoint Limits::cut(const WorkingPoint &point) const

@@ -18,6 +18,16 @@ struct Limit {
     QString from;
 };
 
+// Why a working point may not be sent: the kind and its numbers, for a front
+// end to say in its own language, and the same in English for logs and scripts.
+struct Refusal {
+    enum Kind { None, Unreadable, CurrentMax, Pulse, Freq, Rise };
+    Kind kind = None;
+    QStringList args;   // in the order the English text gives them
+    QString text;
+    bool isEmpty() const { return kind == None; }
+};
+
 struct Limits {
     int kHzPerStep = 0;
     Limit currentMax{kCurrentMaxSteps, {}};
@@ -32,7 +42,7 @@ struct Limits {
 
     // Why `point` may not be sent after `last` (the working point last sent;
     // null when none is known, as if from 0 A); empty when it may.
-    QString refusal(const WorkingPoint &point, const WorkingPoint *last) const;
+    Refusal refusal(const WorkingPoint &point, const WorkingPoint *last) const;
     // Whether the working point last sent matters to refusal().
     bool riseCounts() const { return !damaged.isEmpty() || riseMax.steps < kCurrentMaxSteps; }
     // `point` with each value moved into its range (the rise aside).

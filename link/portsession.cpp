@@ -328,7 +328,7 @@ QString PortSession::deviceKey()
     return pointKey;
 }
 
-QString PortSession::refusal(const WorkingPoint &point)
+Refusal PortSession::refusal(const WorkingPoint &point)
 {
     // The store, which may keep a send waiting, is asked only when the rise counts.
     WorkingPoint last;

@@ -96,7 +96,7 @@ public:
     const Limits &limits() const { return inForce; }
     // Why the limits refuse `point` after the working point last sent; empty
     // when they do not.
-    QString refusal(const WorkingPoint &point);
+    Refusal refusal(const WorkingPoint &point);
     // The working point last sent on this port: this session's last send
     // since the open, else the store's record, by this or another program.
     // `sent` gets its time.

@@ -405,6 +405,22 @@ private slots:
         QCOMPARE((frame.isEmpty() ? panel.pty.readAvailable() : panel.pty.readAtLeast(13)).toHex(' '), frame.toHex(' '));
     }
 
+    // The operator's Send beyond the rise allowed: refused in the interface's
+    // words, and nothing on the line.
+    void operatorRefusal()
+    {
+        const QString limits = writeLimits("[all]\ncurrent_rise_max = 2\n");
+        Panel panel;
+        panel.p.ui().scroll_current->setValue(10);
+        panel.p.ui().button_current_in->click();
+        QCOMPARE(panel.pty.readAtLeast(13).size(), 13);
+        panel.p.ui().scroll_current->setValue(21);
+        panel.p.ui().button_current_in->click();
+        QCOMPARE(panel.p.ui().edit_message->text(),
+                 "超出限值，未发送：泵浦电流 4.20 A 自 2.00 A 升高，超过一次命令允许的 2.00 A（" + limits + " [all]）");
+        QCOMPARE(panel.pty.readAvailable(), QByteArray());
+    }
+
     // The socket exists while a panel holds the port: gone at Close and
     // after a stop signal; one a killed panel left is replaced, a live one kept.
     void socketLifetime_data()

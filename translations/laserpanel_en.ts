@@ -542,6 +542,26 @@ Frequency at most %3 kHz (%4)</translation>
         <translation>Beyond the limits, not sent: %1</translation>
     </message>
     <message>
+        <source>泵浦电流 %1 A 将自 %2 A 升高，但限值文件无法读取（%3）</source>
+        <translation>current %1 A would rise from %2 A, but a limits file cannot be read (%3)</translation>
+    </message>
+    <message>
+        <source>泵浦电流 %1 A 超出上限 %2 A（%3）</source>
+        <translation>current %1 A is beyond the limit %2 A (%3)</translation>
+    </message>
+    <message>
+        <source>脉宽 %1 ns 超出范围 %2–%3 ns（%4）</source>
+        <translation>pulse %1 ns is beyond the limits %2 to %3 ns (%4)</translation>
+    </message>
+    <message>
+        <source>频率 %1 kHz 超出范围 %2–%3 kHz（%4）</source>
+        <translation>frequency %1 kHz is beyond the limits %2 to %3 kHz (%4)</translation>
+    </message>
+    <message>
+        <source>泵浦电流 %1 A 自 %2 A 升高，超过一次命令允许的 %3 A（%4）</source>
+        <translation>current %1 A would rise from %2 A by more than the %3 A one command may (%4)</translation>
+    </message>
+    <message>
         <source>上次的工作点超出限值，已限制在限值以内</source>
         <translation>The last working point was beyond the limits and is cut to them</translation>
     </message>
