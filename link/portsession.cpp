@@ -77,6 +77,9 @@ PortSession::PortSession(QObject *parent) : QObject(parent)
     now = [this] { return clock.elapsed(); };
     gather.setSingleShot(true);
     staleCheck.setSingleShot(true);
+    saveAgain.setSingleShot(true);
+    saveAgain.setInterval(kSaveAgainMs);
+    connect(&saveAgain, &QTimer::timeout, this, [this] { saveRows(store::kWaitMs); });
     connect(&gather, &QTimer::timeout, this, &PortSession::gatherDue);
     connect(&staleCheck, &QTimer::timeout, this, &PortSession::checkStale);
     connect(&serial, &QSerialPort::readyRead, this, [this] {
@@ -90,6 +93,27 @@ PortSession::~PortSession()
 {
     // Closing in the destructor must not reach the loss handler.
     disconnect(&serial, nullptr, this, nullptr);
+    // The last chance for rows the store was busy for; the window is gone
+    // or laserctl is done, so a longer wait holds no one up.
+    busyTries = kSaveTries;
+    saveRows(kLastSaveWaitMs);
+}
+
+void PortSession::saveRows(int waitMs)
+{
+    while (!unsaved.isEmpty()) {
+        const Row &row = unsaved.constFirst();
+        QString error;
+        if (!WorkingPointStore().save(row.key, row.point, row.sent, row.sender, &error, waitMs)) {
+            if (error.contains(QLatin1String("database is locked")) && busyTries++ < kSaveTries) {
+                saveAgain.start();
+                return;
+            }
+            qWarning("working point not remembered: %s", qPrintable(error));
+        }
+        busyTries = 0;
+        unsaved.removeFirst();
+    }
 }
 
 bool PortSession::open(const QString &portName, QIODevice::OpenMode openMode, PortFailure *failure)
@@ -315,9 +339,9 @@ PortSession::Sent PortSession::send(const WorkingPoint &point)
     emit commandSent(lastSent, frame, point);
     if (pointKey.isEmpty())
         pointKey = workingPointKey(name);
-    QString error;
-    if (!WorkingPointStore().save(pointKey, point, lastSent, who, &error))
-        qWarning("working point not remembered: %s", qPrintable(error));
+    unsaved.append({pointKey, point, lastSent, who});
+    if (!saveAgain.isActive())
+        saveRows(store::kWaitMs);
     return Sent::Ok;
 }
 

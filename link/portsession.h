@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QTimer>
+#include <QVector>
 
 #include <functional>
 
@@ -46,6 +47,11 @@ public:
     // At 115200 baud a frame takes about 1.1 ms: ten frames still waiting mean
     // the far end takes nothing, and queueing an eleventh would hide it.
     static constexpr qint64 kBacklogLimitBytes = 10 * 13;
+    // A row the store is busy for is tried again every 250 ms for 10 s, and
+    // once more, waiting up to 2 s, when the session ends.
+    static constexpr int kSaveAgainMs = 250;
+    static constexpr int kSaveTries = 40;
+    static constexpr int kLastSaveWaitMs = 2000;
     // How long Close gives queued commands to reach the line.
     static constexpr int kDrainLimitMs = 500;
     explicit PortSession(QObject *parent = nullptr);
@@ -136,6 +142,9 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void armStaleCheck();
     void emitEvent(LinkEvent event, const QString &detail = QString());
+    // Writes the rows not yet in the store, waiting `waitMs` at most for
+    // another program's lock; while the store is only busy, tries again soon.
+    void saveRows(int waitMs);
 
     QString name;
     QIODevice::OpenMode mode = QIODevice::ReadWrite;
@@ -161,6 +170,17 @@ private:
     QElapsedTimer sinceRead;
     QTimer gather;
     bool holding = false;
+    // Commands sent whose rows the store was too busy to take: none is lost
+    // to a concurrent writer, and no send waits long for the lock.
+    struct Row {
+        QString key;
+        WorkingPoint point;
+        QDateTime sent;
+        QString sender;
+    };
+    QVector<Row> unsaved;
+    QTimer saveAgain;
+    int busyTries = 0;
 };
 
 } // namespace laser

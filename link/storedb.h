@@ -20,7 +20,8 @@ constexpr int kWaitMs = 150;
 class Use
 {
 public:
-    Use(const QString &path, const QString &iniPath) : path(path), iniPath(iniPath), deadline(kWaitMs) {}
+    Use(const QString &path, const QString &iniPath, int waitMs = kWaitMs)
+        : path(path), iniPath(iniPath), deadline(waitMs) {}
     Q_DISABLE_COPY(Use)
     // False with the reason in `error`. For reading (`create` false), a
     // database that is not there is left so: false with no reason.

@@ -68,9 +68,9 @@ WorkingPointStore::Loaded WorkingPointStore::load(const QString &key, const Vari
 }
 
 bool WorkingPointStore::save(const QString &key, const WorkingPoint &p, const QDateTime &sent, const QString &sender,
-                             QString *error) const
+                             QString *error, int waitMs) const
 {
-    store::Use use(file, iniPath());
+    store::Use use(file, iniPath(), waitMs);
     QString why;
     if (use.open(true, &why)) {
         if (use.insert(key, p, sent, sender, &why))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storedb.h"
 #include "workingpoint.h"
 
 #include <QDateTime>
@@ -39,8 +40,9 @@ public:
     // with the reason in `error`, for a store that cannot be read or a record
     // whose values are not a working point the panel could send.
     Loaded load(const QString &key, const Variant &variant, WorkingPoint &out, QDateTime *sent, QString *error) const;
+    // `waitMs`: how long another program's lock is waited for.
     bool save(const QString &key, const WorkingPoint &point, const QDateTime &sent, const QString &sender,
-              QString *error) const;
+              QString *error, int waitMs = store::kWaitMs) const;
     // The last `count` commands sent under `key`, newest first.
     bool history(const QString &key, int count, QVector<Entry> &out, QString *error) const;
 
