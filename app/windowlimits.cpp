@@ -7,23 +7,15 @@
 #include "monitor.h"
 #include "portsession.h"
 #include "variant.h"
+#include "words.h"
 
 #include <QDebug>
-
-namespace {
-QString amps(int steps)
-{
-    return QString::number(steps / setpoint::kCurrentStepsPerAmp, 'f', 2);
-}
-QString ns(int steps)
-{
-    return QString::number(steps / setpoint::kPulseStepsPerNs, 'f', 2);
-}
-} // namespace
 
 void MainWindow::applyLimits(const laser::Limits &l)
 {
     const auto from = [](const laser::Limit &limit) { return limit.from.isEmpty() ? tr("固件范围") : limit.from; };
+    const auto amps = [](int steps) { return laser::words::twoDecimals(steps / setpoint::kCurrentStepsPerAmp); };
+    const auto ns = [](int steps) { return laser::words::twoDecimals(steps / setpoint::kPulseStepsPerNs); };
     // Setting a range moves a value outside it in, and its field follows.
     ui->scroll_current->setMaximum(l.currentMax.steps);
     ui->scroll_pw->setRange(l.pulseMin.steps, l.pulseMax.steps);

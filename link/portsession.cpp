@@ -337,9 +337,7 @@ PortSession::Sent PortSession::send(const WorkingPoint &point)
     lastPoint = point;
     lastSent = utcNow();
     emit commandSent(lastSent, frame, point);
-    if (pointKey.isEmpty())
-        pointKey = workingPointKey(name);
-    unsaved.append({pointKey, point, lastSent, who});
+    unsaved.append({deviceKey(), point, lastSent, who});
     if (!saveAgain.isActive())
         saveRows(store::kWaitMs);
     return Sent::Ok;
