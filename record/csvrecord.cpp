@@ -85,8 +85,8 @@ QStringList header(const QString &program, const QString &variant, const QString
     // A line break in a name would end the comment line early.
     auto oneLine = [](QString s) { return s.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' ')); };
     return {QStringLiteral("# program: %1").arg(oneLine(program)),
-            QStringLiteral("# variant: %1").arg(oneLine(variant)),
-            QStringLiteral("# port: %1").arg(oneLine(port)),
+            QStringLiteral("# %1: %2").arg(QLatin1String(kHeaderVariant), oneLine(variant)),
+            QStringLiteral("# %1: %2").arg(QLatin1String(kHeaderPort), oneLine(port)),
             QStringLiteral("# started: %1").arg(isoTime(start)),
             columns()};
 }

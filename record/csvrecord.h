@@ -21,6 +21,10 @@ QString isoTime(const QDateTime &when);
 // (a trailing Z is taken for +00:00).
 bool msFromIsoTime(std::string_view text, qint64 &ms);
 
+// Names of the header's "# name: value" lines that a reader takes back.
+inline constexpr char kHeaderVariant[] = "variant";
+inline constexpr char kHeaderPort[] = "port";
+
 // The '#' lines and the column line, each without its newline.
 QStringList header(const QString &program, const QString &variant, const QString &port,
                    const QDateTime &start);

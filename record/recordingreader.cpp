@@ -1,5 +1,6 @@
 #include "recordingreader.h"
 
+#include "csvrecord.h"
 #include "firmware.h"
 
 #include <QFile>
@@ -205,9 +206,9 @@ private:
             const QString line = QString::fromUtf8(text.data(), int(text.size()));
             const int colon = line.indexOf(QLatin1Char(':'));
             const QString key = line.mid(1, colon - 1).trimmed(), value = line.mid(colon + 1).trimmed();
-            if (colon > 0 && key == QLatin1String("port"))
+            if (colon > 0 && key == QLatin1String(csv::kHeaderPort))
                 result.port = value;
-            if (const Variant *v = colon > 0 && key == QLatin1String("variant") ? variantNamed(value) : nullptr)
+            if (const Variant *v = colon > 0 && key == QLatin1String(csv::kHeaderVariant) ? variantNamed(value) : nullptr)
                 kHzPerStep = v->kHzPerStep;
             return true;
         }
