@@ -1,16 +1,12 @@
 #include "portwatcher.h"
 
 #include "portpath.h"
+#include "workingpointstore.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
 namespace laser {
-
-namespace {
-const QString kUsb = QStringLiteral("usb:");
-const QString kPort = QStringLiteral("port:");
-} // namespace
 
 PortWatcher::PortWatcher(QObject *parent) : QObject(parent)
 {
@@ -30,21 +26,22 @@ void PortWatcher::watch(const QString &key)
 
 QString PortWatcher::find(const QString &key)
 {
-    if (key.startsWith(kUsb)) {
-        const QString serial = key.mid(kUsb.size());
+    if (key.startsWith(kUsbKeyPrefix)) {
+        const QString serial = key.mid(kUsbKeyPrefix.size());
         for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
             if (info.serialNumber() == serial)
                 return info.systemLocation();
         return QString();
     }
-    const QString name = key.mid(kPort.size());
+    const QString name = key.mid(kPortKeyPrefix.size());
     return QFileInfo::exists(portPath(name)) ? name : QString();
 }
 
 QString PortWatcher::describe(const QString &key)
 {
-    return key.startsWith(kUsb) ? QStringLiteral("the device with USB serial number %1").arg(key.mid(kUsb.size()))
-                                : key.mid(kPort.size());
+    return key.startsWith(kUsbKeyPrefix)
+        ? QStringLiteral("the device with USB serial number %1").arg(key.mid(kUsbKeyPrefix.size()))
+        : key.mid(kPortKeyPrefix.size());
 }
 
 } // namespace laser

@@ -20,9 +20,9 @@ QString workingPointKey(const QString &portName)
             continue;
         if (info.portName() == portName || info.systemLocation() == portName
             || (!canonical.isEmpty() && info.systemLocation() == canonical))
-            return QStringLiteral("usb:") + info.serialNumber();
+            return kUsbKeyPrefix + info.serialNumber();
     }
-    return QStringLiteral("port:") + portName;
+    return kPortKeyPrefix + portName;
 }
 
 QString WorkingPointStore::defaultPath()

@@ -9,6 +9,9 @@
 
 namespace laser {
 
+// A key's two kinds: a USB serial number, or the port's name as given.
+inline const QString kUsbKeyPrefix = QStringLiteral("usb:");
+inline const QString kPortKeyPrefix = QStringLiteral("port:");
 // The key a port's record goes under: the USB serial number where the system
 // reports one, so the record follows the laser when /dev/ttyUSB* numbers
 // change; otherwise the port name as given.
